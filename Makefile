@@ -1,0 +1,54 @@
+# The two set-up commands of the README: `make run` and `make test`.
+# Both install the missing build dependencies from Debian's packages first.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+BENCH_BUILD ?= build-bench
+FILE       ?=
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+
+DEB_PACKAGES := cmake make g++ pkg-config libncurses-dev libvterm-dev libgtest-dev
+BENCH_PACKAGES := libbenchmark-dev strace
+
+.PHONY: all deps build run test asan bench install clean
+
+all: build
+
+# Installs what is missing (as root, or through sudo when it is available);
+# otherwise names the packages and stops.
+deps:
+	@./tools/install-deps $(DEB_PACKAGES)
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Opens the editor on a copy of the shipped sample, or on FILE=path.
+run: build
+	@if [ -n "$(FILE)" ]; then \
+	    exec $(BUILD)/fenk "$(FILE)"; \
+	else \
+	    cp samples/sample.bin $(BUILD)/sample.bin && exec $(BUILD)/fenk $(BUILD)/sample.bin; \
+	fi
+
+asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DFENK_SANITIZE=ON >/dev/null
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+# Every test, in the plain build and again in the sanitizer build.
+test: build asan
+	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure
+	cd $(ASAN_BUILD) && ctest -j $(JOBS) --output-on-failure
+
+bench:
+	@./tools/install-deps $(DEB_PACKAGES) $(BENCH_PACKAGES)
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DFENK_BENCH=ON -DFENK_TESTS=OFF >/dev/null
+	cmake --build $(BENCH_BUILD) -j $(JOBS)
+	./bench/run-all $(BENCH_BUILD)
+
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
