@@ -1,0 +1,132 @@
+// The editor screen's frame. It is drawn with newlines and tabs on a cleared screen, so
+// it relies on the terminal's tab stops every 8 columns and on line mode, in which a
+// newline returns to column 1.
+#include "screen/frame.h"
+
+#include <string>
+
+#include "image/state.h"
+#include "screen/primitives.h"
+#include "screen/sector_view.h"
+#include "screen/terminal.h"
+
+namespace fenk::screen {
+namespace {
+
+constexpr const char* VERSION = "V1.0";
+// 64 columns of credit after " Fenk! " and the version: the reverse stretch is 75.
+constexpr const char* CREDIT = "  Hex editor for the raw bytes of one file                      ";
+static_assert(std::char_traits<char>::length(CREDIT) == 64);
+
+struct MenuItem {
+    const char* key;   // bold
+    const char* rest;  // normal video
+};
+
+constexpr MenuItem MENU[3][4] = {
+    {{"L", "oad           "}, {" H", "ex edit         "}, {" G", "oto sector         "},
+     {" >", "Forward  search "}},
+    {{"S", "ave           "}, {" A", "sc edit         "}, {" J", "ump to byte        "},
+     {" <", "Backward search "}},
+    {{"Q", "uit           "}, {" U", "ndo!            "}, {" T", "able               "},
+     {" C", "ontinue  search "}},
+};
+
+struct Prompt {
+    const char* text;
+    int answer_col;
+    bool home_after_text;
+};
+Prompt current_prompt{};
+
+void show_current_prompt() {
+    terminal::line_mode();
+    clear_message();
+    terminal::out(current_prompt.text);
+    if (current_prompt.home_after_text) home_message();
+    if (current_prompt.answer_col) {
+        move_cursor(MESSAGE_ROW, current_prompt.answer_col);
+    } else {
+        open_filespec_field();
+    }
+}
+
+std::string repeat(char c, std::size_t n) { return std::string(n, c); }
+
+void draw_boxes() {
+    line_drawing_on();
+    terminal::out(" l" + repeat('q', 46) + "k  " + " l" + repeat('q', 22) + "k\n");
+    for (int row = 0; row < SECTOR_ROWS; ++row) terminal::out(" x\t\t\t\t\t\tx   x\t\t\t   x\n");
+    terminal::out(" m" + repeat('q', 21) + "HEX" + repeat('q', 22) + "j  " + " m" + repeat('q', 9) +
+                  "ASC" + repeat('q', 10) + "j\n\n");
+    line_drawing_off();
+}
+
+// A menu border, written in two halves, each in the line-drawing set.
+void draw_menu_border(char left, char right, bool newline) {
+    line_drawing_on();
+    terminal::out(std::string(" ") + left + repeat('q', 36));
+    line_drawing_off();
+    line_drawing_on();
+    terminal::out(repeat('q', 37) + right + (newline ? "\n" : ""));
+    line_drawing_off();
+}
+
+void draw_menu() {
+    draw_menu_border('l', 'k', true);
+    for (const auto& row : MENU) {
+        line_drawing_on();
+        terminal::out(" x ");
+        line_drawing_off();
+        for (const auto& item : row) {
+            set_bold();
+            terminal::out(item.key);
+            set_normal();
+            terminal::out(item.rest);
+        }
+        line_drawing_on();
+        terminal::out("x\n");
+        line_drawing_off();
+    }
+    draw_menu_border('m', 'j', false);
+}
+
+}  // namespace
+
+void draw_frame() {
+    terminal::line_mode();
+    terminal::out(" ");
+    set_reverse();
+    terminal::out(" Fenk! ");
+    terminal::out(VERSION);
+    terminal::out(CREDIT);
+    terminal::out("\n");
+    set_normal();
+    draw_boxes();
+    terminal::out("   Filespec: \n\n");
+    terminal::out("   Messages: \n");
+    draw_menu();
+    terminal::flush_output();
+    draw_sector();
+    terminal::key_mode();
+}
+
+void redraw_screen() {
+    clear_screen();
+    draw_frame();
+    show_file_name(editor.file_name.data());
+}
+
+}  // namespace fenk::screen
+
+namespace fenk::screen {
+
+void begin_prompt(const char* text, int answer_col, bool home_after_text) {
+    current_prompt = Prompt{text, answer_col, home_after_text};
+    show_current_prompt();
+    after_repaint = show_current_prompt;
+}
+
+void end_prompt() { after_repaint = nullptr; }
+
+}  // namespace fenk::screen

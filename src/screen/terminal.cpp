@@ -1,0 +1,240 @@
+// The terminal layer: output buffer, input buffer, input modes and the wait for input.
+// Output is collected and written with as few write() calls as possible: a paste of a
+// megabyte costs a handful of writes, not one per key.
+#include "screen/terminal.h"
+
+#include <curses.h>
+#include <poll.h>
+#include <signal.h>
+#include <term.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+namespace fenk::terminal {
+namespace {
+
+std::string output;                  // pending output, in order
+std::array<unsigned char, 4096> input_buffer;
+std::size_t input_next = 0;          // input_buffer[input_next .. input_end) is unread
+std::size_t input_end = 0;
+int pushed_back = -1;                // the one byte of push-back, or -1
+
+termios saved_modes{};               // the terminal's modes at start
+bool modes_saved = false;
+bool line_mode_on = false;
+
+bool memory_io = false;              // tests: input from memory_input, output kept
+std::string memory_input;
+std::size_t memory_next = 0;
+
+void (*resume_hook)() = nullptr;
+void (*input_end_hook)() = nullptr;
+volatile sig_atomic_t continue_pending = 0;
+sigset_t wait_mask;                  // the signal mask while waiting: continue unblocked
+
+// Writes all of `data`; a short write is not done. Write errors (a terminal that hung
+// up) drop the output: there is nobody to show it to.
+void write_all(const char* data, std::size_t length) {
+    while (length > 0) {
+        ssize_t written = ::write(STDOUT_FILENO, data, length);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        data += written;
+        length -= static_cast<std::size_t>(written);
+    }
+}
+
+// Waits until standard input is readable, running the repaint of a continue signal
+// whenever one came. Pending output is flushed before every wait.
+void wait_for_input() {
+    for (;;) {
+        if (continue_pending) {
+            continue_pending = 0;
+            if (resume_hook) resume_hook();
+        }
+        flush_output();
+        pollfd request{STDIN_FILENO, POLLIN, 0};
+        int ready = ::ppoll(&request, 1, nullptr, &wait_mask);
+        if (ready > 0) return;
+        if (ready < 0 && errno != EINTR) return;  // the read will report the failure
+    }
+}
+
+bool fill_from_memory() {
+    if (memory_next >= memory_input.size()) return false;
+    std::size_t n = std::min(input_buffer.size(), memory_input.size() - memory_next);
+    memory_input.copy(reinterpret_cast<char*>(input_buffer.data()), n, memory_next);
+    memory_next += n;
+    input_next = 0;
+    input_end = n;
+    return true;
+}
+
+// Refills the input buffer; false at end of input or on a read error.
+bool fill_input() {
+    if (memory_io) return fill_from_memory();
+    for (;;) {
+        wait_for_input();
+        ssize_t got = ::read(STDIN_FILENO, input_buffer.data(), input_buffer.size());
+        if (got > 0) {
+            input_next = 0;
+            input_end = static_cast<std::size_t>(got);
+            return true;
+        }
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        return false;
+    }
+}
+
+void apply(const termios& modes) { ::tcsetattr(STDIN_FILENO, TCSANOW, &modes); }
+
+}  // namespace
+
+void out(std::string_view text) { output.append(text); }
+
+void out_byte(char byte) { output.push_back(byte); }
+
+void out_vformat(const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    std::array<char, 512> small;
+    int length = std::vsnprintf(small.data(), small.size(), format, args);
+    if (length >= 0 && static_cast<std::size_t>(length) < small.size()) {
+        output.append(small.data(), static_cast<std::size_t>(length));
+    } else if (length >= 0) {
+        std::vector<char> large(static_cast<std::size_t>(length) + 1);
+        std::vsnprintf(large.data(), large.size(), format, copy);
+        output.append(large.data(), static_cast<std::size_t>(length));
+    }
+    va_end(copy);
+}
+
+void out_format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    out_vformat(format, args);
+    va_end(args);
+}
+
+void flush_output() {
+    if (output.empty() || memory_io) return;
+    write_all(output.data(), output.size());
+    output.clear();
+}
+
+int next_byte() {
+    if (pushed_back >= 0) {
+        int byte = pushed_back;
+        pushed_back = -1;
+        return byte;
+    }
+    if (input_next >= input_end && !fill_input()) {
+        if (input_end_hook) input_end_hook();
+        std::_Exit(1);  // only without a hook: nothing sensible can follow
+    }
+    return input_buffer[input_next++];
+}
+
+void push_back(int byte) { pushed_back = byte & 0xFF; }
+
+bool save_modes() {
+    if (::tcgetattr(STDIN_FILENO, &saved_modes) != 0) return false;
+    modes_saved = true;
+    return true;
+}
+
+// Key mode: curses raw() and noecho(), then the driver set directly, since this
+// machine's curses leaves carriage-return translation to chance. Output translation
+// stays on, so a newline always starts the next row.
+void key_mode() {
+    line_mode_on = false;
+    if (memory_io) return;
+    flush_output();  // what was written under the old modes is translated by them
+    noecho();
+    raw();
+    if (!modes_saved) return;
+    termios modes = saved_modes;
+    modes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
+    modes.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL | INLCR | IGNCR | ISTRIP | BRKINT);
+    modes.c_oflag |= OPOST | ONLCR;
+    modes.c_cc[VMIN] = 1;
+    modes.c_cc[VTIME] = 0;
+    apply(modes);
+}
+
+// Line mode: curses echo() and noraw(), then the driver set directly: echo, the
+// driver's line editing, signals from keys, and Return delivered as byte 10.
+void line_mode() {
+    line_mode_on = true;
+    if (memory_io) return;
+    flush_output();
+    echo();
+    noraw();
+    if (!modes_saved) return;
+    termios modes = saved_modes;
+    modes.c_lflag |= ICANON | ECHO | ECHOE | ECHOK | ISIG | IEXTEN;
+    modes.c_iflag |= ICRNL;
+    modes.c_iflag &= ~static_cast<tcflag_t>(INLCR | IGNCR);
+    modes.c_oflag |= OPOST | ONLCR;
+    apply(modes);
+}
+
+bool type_known() {
+    int status = 0;
+    if (setupterm(nullptr, STDOUT_FILENO, &status) != OK) return false;
+    del_curterm(cur_term);
+    return true;
+}
+
+void start_curses() {
+    if (!memory_io) initscr();
+}
+
+void end_curses() {
+    if (memory_io) return;
+    flush_output();
+    endwin();
+    if (modes_saved) apply(saved_modes);
+}
+
+void set_hooks(void (*on_resume)(), void (*on_input_end)()) {
+    resume_hook = on_resume;
+    input_end_hook = on_input_end;
+}
+
+void note_continue_signal() { continue_pending = 1; }
+
+void hold_continue_signal() {
+    sigset_t held;
+    sigemptyset(&held);
+    sigaddset(&held, SIGCONT);
+    sigprocmask(SIG_BLOCK, &held, &wait_mask);
+    sigdelset(&wait_mask, SIGCONT);
+}
+
+void use_memory(std::string input) {
+    memory_io = true;
+    memory_input = std::move(input);
+    memory_next = 0;
+    input_next = input_end = 0;
+    pushed_back = -1;
+    output.clear();
+}
+
+std::string take_output() {
+    std::string taken;
+    taken.swap(output);
+    return taken;
+}
+
+bool in_line_mode() { return line_mode_on; }
+
+}  // namespace fenk::terminal

@@ -1,0 +1,54 @@
+// The terminal layer at the bottom of the program: one output buffer written to the
+// terminal only when the program is about to wait for input, the input buffer with one
+// byte of push-back, the two input modes, and the wait that serves the continue signal.
+// It knows nothing of the editor above it; the editor registers two hooks.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace fenk::terminal {
+
+// Output. Nothing reaches the terminal until flush_output().
+void out(std::string_view text);
+void out_byte(char byte);
+[[gnu::format(printf, 1, 2)]] void out_format(const char* format, ...);
+[[gnu::format(printf, 1, 0)]] void out_vformat(const char* format, va_list args);
+void flush_output();
+
+// Input: the next byte (0..255), waiting for it if none is buffered. When input ends or
+// fails, the end-of-input hook runs; it does not return.
+int next_byte();
+// Makes `byte` the next byte that next_byte() returns (one byte of push-back).
+void push_back(int byte);
+
+// Terminal modes. save_modes() must run before initscr(); it returns false when
+// standard input is not a terminal.
+bool save_modes();
+// True when TERM names a terminal type that the terminal database knows.
+bool type_known();
+// The curses library's start and end: initscr(), and endwin() followed by the modes
+// saved at start, so the terminal always gets its line input and echo back.
+void start_curses();
+void end_curses();
+void key_mode();       // raw input, no echo, no signals from keys
+void line_mode();      // echo, line editing, Return ends the line with byte 10
+
+// Hooks into the editor above. on_resume runs from the wait for input after a continue
+// signal; on_input_end runs when standard input ends or fails.
+void set_hooks(void (*on_resume)(), void (*on_input_end)());
+// Called from the continue signal's handler: records that it came (async-signal-safe).
+void note_continue_signal();
+// Blocks the continue signal outside the wait for input, so that its repaint runs
+// only there; call once after the handler is installed.
+void hold_continue_signal();
+
+// In-process mode for tests and fuzzing: input comes from `input`, output is kept in
+// memory, and mode switches only record the mode.
+void use_memory(std::string input);
+std::string take_output();
+bool in_line_mode();
+
+}  // namespace fenk::terminal
