@@ -20,7 +20,7 @@ deps:
 	@./tools/install-deps $(DEB_PACKAGES)
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFENK_TESTS=ON -DFENK_SANITIZE=OFF >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Opens the editor on a copy of the shipped sample, or on FILE=path.
@@ -32,7 +32,7 @@ run: build
 	fi
 
 asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DFENK_SANITIZE=ON >/dev/null
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DFENK_SANITIZE=ON -DFENK_TESTS=ON >/dev/null
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 # Every test, in the plain build and again in the sanitizer build.

@@ -1,0 +1,33 @@
+// Helpers for end-to-end tests of the editor.
+#include "editor_session.h"
+
+namespace fenk_test {
+
+std::string message_text(const Session& session) {
+    std::string text = session.text(19, 14, 67);
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+}
+
+testing::AssertionResult wait_message(Session& session, std::string_view text) {
+    auto result = session.wait_until([&] {
+        return message_text(session) == text && session.cursor() == std::pair{19, 14};
+    });
+    if (!result) result << "\nexpected message: \"" << text << "\"";
+    return result;
+}
+
+Session start_editor(const TempDir& dir, std::string_view bytes, std::string_view name) {
+    std::string path = dir.write_file(name, bytes);
+    Session session = Session::fenk({path});
+    EXPECT_TRUE(wait_message(session, "Image loaded, filesize= " + std::to_string(bytes.size()) +
+                                          " bytes"));
+    return session;
+}
+
+Session start_empty_editor(SessionOptions options) {
+    Session session = Session::fenk({}, std::move(options));
+    EXPECT_TRUE(wait_message(session, "Waiting for command"));
+    return session;
+}
+
+}  // namespace fenk_test

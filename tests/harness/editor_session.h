@@ -1,0 +1,25 @@
+// Helpers for end-to-end tests of the editor: start it on a file and wait for the
+// message field. Rows and columns are 1-based, as on the editor's screen.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "pty_session.h"
+
+namespace fenk_test {
+
+// The text of the message field (row 19 from column 14), trailing blanks trimmed.
+std::string message_text(const Session& session);
+
+// Waits until the message field holds exactly `text` (trailing blanks aside).
+testing::AssertionResult wait_message(Session& session, std::string_view text);
+
+// Writes `bytes` to `name` in `dir`, starts the editor on it and waits until the first
+// sector is shown and the cursor rests at the message field.
+Session start_editor(const TempDir& dir, std::string_view bytes, std::string_view name = "f.bin");
+
+// Starts the editor without a file and waits for "Waiting for command".
+Session start_empty_editor(SessionOptions options = {});
+
+}  // namespace fenk_test
