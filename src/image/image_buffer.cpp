@@ -11,6 +11,7 @@ namespace fenk {
 namespace {
 
 constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
+constexpr std::size_t PAGE = 4096;
 
 }  // namespace
 
@@ -36,11 +37,14 @@ bool ImageBuffer::allocate(std::int32_t size) {
     ImageBuffer fresh;
     if (size > 0) {
         std::size_t length = static_cast<std::size_t>(size);
-        std::size_t mapped = (length + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+        // Small images stay on ordinary pages: a large page would cost 2 MiB for a few bytes.
+        bool huge = length >= HUGE_PAGE;
+        std::size_t unit = huge ? HUGE_PAGE : PAGE;
+        std::size_t mapped = (length + unit - 1) / unit * unit;
         void* memory = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE,
                               MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (memory == MAP_FAILED) return false;
-        ::madvise(memory, mapped, MADV_HUGEPAGE);  // a hint: refused advice changes nothing
+        if (huge) ::madvise(memory, mapped, MADV_HUGEPAGE);  // a hint: refusal changes nothing
         fresh.data_ = static_cast<std::uint8_t*>(memory);
         fresh.size_ = length;
         fresh.mapped_ = mapped;
