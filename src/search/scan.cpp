@@ -98,7 +98,9 @@ std::uint64_t lane_bits(__m128i lanes) {
 
 // Bit j set when offset at + j holds both anchors, for j < 64. Reads at[0 .. offset + 63].
 // One movemask decides the common case (no candidate) before the four masks are assembled.
-std::uint64_t candidates64(const std::uint8_t* at, const Filter& f) {
+// Forced inline: as a call (GCC declines at -O2, it has two callers) the anchors are reloaded
+// from memory on every step and the scan loses about a quarter of its speed.
+[[gnu::always_inline]] inline std::uint64_t candidates64(const std::uint8_t* at, const Filter& f) {
     const __m128i c0 = candidates16(at, f);
     const __m128i c1 = candidates16(at + 16, f);
     const __m128i c2 = candidates16(at + 32, f);
