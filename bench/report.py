@@ -25,11 +25,15 @@ NS_PER_UNIT = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
 
 
 def load_medians(paths):
-    """Median real time in ns of every benchmark, by name (repetitions give a "median" row)."""
+    """Median real time in ns of every benchmark, by name (repetitions give a "median" row).
+    A file without "benchmarks" holds the end-to-end figures of e2e_bench.py."""
     medians, context = {}, {}
     for path in paths:
         with open(path) as f:
             data = json.load(f)
+        if "benchmarks" not in data:
+            medians["e2e"] = data
+            continue
         context = context or data.get("context", {})
         for run in data.get("benchmarks", []):
             if run.get("aggregate_name") != "median" or run.get("error_occurred"):
@@ -73,6 +77,38 @@ def figure_row(label, name, baseline, target, medians):
     return f"| {label} | {show_time(median)} | | | < {show_time(limit)} | {met} |"
 
 
+def e2e_rows(e2e):
+    """The end-to-end figures of the real binary on a pseudo-terminal."""
+    if not e2e:
+        return ["(not run)"]
+    image = e2e["size"]
+    memory_limit = 1.05 * image + 16 * 2**20
+
+    def ratio_row(label, value, baseline, baseline_label, limit):
+        ratio = value / baseline
+        target, met = ("", "") if limit is None else (f"≤ {limit}x", "yes" if ratio <= limit else "no")
+        return (f"| {label} | {value * 1e3:.0f} ms | {baseline * 1e3:.0f} ms ({baseline_label}) "
+                f"| {ratio:.2f} | {target} | {met} |")
+
+    return [
+        "| figure | median | baseline median | ratio | target | met? |",
+        "|---|---|---|---|---|---|",
+        ratio_row("start to first painted sector", e2e["start_to_sector_seconds"],
+                  e2e["cat_seconds"], "cat FILE > /dev/null", 2.0),
+        ratio_row("\">\" and an absent pattern to \"String not found\"",
+                  e2e["search_not_found_seconds"], e2e["cat_seconds"], "cat FILE > /dev/null", None),
+        ratio_row("\"S\" and Return to \"File saved\"", e2e["save_seconds"],
+                  e2e["write_fsync_seconds"], "write() + fsync", 1.2),
+        f"| peak resident memory holding the image | {e2e['peak_rss_bytes'] / 2**20:.1f} MiB "
+        f"| image {image / 2**20:.0f} MiB | {e2e['peak_rss_bytes'] / image:.3f} "
+        f"| ≤ 1.05x image + 16 MiB | {'yes' if e2e['peak_rss_bytes'] <= memory_limit else 'no'} |",
+        f"| start-up to the first frame, no file | {e2e['start_no_file_seconds'] * 1e3:.1f} ms "
+        f"| | | {e2e['start_no_file_bytes']} bytes written | |",
+        "",
+        f"Image of {image / 2**30:.2g} GiB of random bytes; medians of the runs.",
+    ]
+
+
 def main(paths):
     medians, context = load_medians(paths)
     lines = [
@@ -90,6 +126,9 @@ def main(paths):
                   "|---|---|---|---|---|---|"]
         lines += [figure_row(*figure, medians) for figure in figures]
         lines.append("")
+    lines += ["## End to end: the real binary on a pseudo-terminal", ""]
+    lines += e2e_rows(medians.get("e2e"))
+    lines.append("")
     sys.stdout.write("\n".join(lines) + "\n")
 
 
