@@ -91,6 +91,23 @@ TEST(LineMode, PromptEchoesEditsTheLineAndEndsItAtReturn) {
     EXPECT_EQ(s.child_termios().c_lflag & (ICANON | ECHO), 0u) << "back in key mode";
 }
 
+// A key pressed as soon as the answer's message shows must already meet key mode: in line mode
+// the driver would echo it into the message field and turn Ctrl-C into a signal, losing the key.
+// The window is short, so the prompt is answered many times.
+TEST(KeyMode, IsBackBeforeTheMessageAfterAPromptShows) {
+    TempDir dir;
+    Session s = start_editor(dir, std::string(900, 'z'));
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        s.send("g");
+        ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{19, 36}; }));
+        s.send("2\r");
+        ASSERT_TRUE(wait_message(s, "At requested sector"));
+        s.send("\x03");
+        ASSERT_TRUE(wait_message(s, "Hit 'Q' to exit"));
+    }
+}
+
 TEST(LineMode, NewlinesOfTheFrameStartTheNextRowAtColumnOne) {
     Session s = start_empty_editor();
     EXPECT_EQ(s.text(17, 1, 12), "   Filespec:");
