@@ -13,11 +13,6 @@ namespace {
 
 const std::string ASC_MODE = "ASC editing mode.  ESC twice returns to command mode";
 
-// The bytes show_message writes for `text`.
-std::string message_bytes(const std::string& text) {
-    return "\x1b[19;14H" + std::string(65, ' ') + "\x1b[19;14H" + text + "\x1b[19;14H";
-}
-
 // Sends a key with a known answer, so that the next wait cannot be met by an older message.
 void reset_message(Session& s, bool interrupt_key = true) {
     s.send(interrupt_key ? "\x03" : "x");
@@ -26,10 +21,10 @@ void reset_message(Session& s, bool interrupt_key = true) {
 
 struct CommandCase {
     std::string key;
-    int row;             // where the command first shows itself; 0: it only leaves its message
-    std::string shown;   // what it shows there (a prompt, a mode's message, the chart)
-    std::string answer;  // what the user types then
-    std::string message; // the message it leaves
+    int row;              // where the command first shows itself; 0: it only leaves its message
+    std::string shown;    // what it shows there (a prompt, a mode's message, the chart)
+    std::string answer;   // what the user types then
+    std::string message;  // the message it leaves
 };
 
 TEST(CommandLoop, EveryCommandKeyInLowerAndUpperCase) {
@@ -105,8 +100,7 @@ TEST(CommandLoop, EscapeSequencesThatAreNotArrowsAreDroppedSilently) {
     mark = s.transcript_size();
     s.send("\x1b[2~");
     ASSERT_TRUE(wait_message(s, "Not a valid command"));
-    EXPECT_EQ(s.transcript().substr(mark),
-              "\x1b[0m\x1b[0m" + message_bytes("Not a valid command"));
+    EXPECT_EQ(s.transcript().substr(mark), "\x1b[0m\x1b[0m" + message_bytes("Not a valid command"));
 
     // ESC ESC: the first is dropped, the second starts the next key.
     mark = s.transcript_size();
@@ -179,7 +173,8 @@ TEST(CommandLoop, ExitQuestionOnlyALowerCaseYLeaves) {
         const std::size_t mark = s.transcript_size();
         s.send("q");
         ASSERT_TRUE(s.wait_until([&] {
-            return message_text(s) == "File modified, Ok to exit?" && s.cursor() == std::pair{19, 41};
+            return message_text(s) == "File modified, Ok to exit?" &&
+                   s.cursor() == std::pair{19, 41};
         }));
         s.send(a.key);
         ASSERT_TRUE(s.wait_for_text(19, 14, a.message));

@@ -93,11 +93,6 @@ TEST(StartUp, AFileThatCannotBeOpenedLeavesTheEditorRunning) {
     ASSERT_TRUE(wait_message(s, "Hit 'Q' to exit"));
 }
 
-// The bytes show_message writes for `text`.
-std::string message_bytes(const std::string& text) {
-    return "\x1b[19;14H" + std::string(65, ' ') + "\x1b[19;14H" + text + "\x1b[19;14H";
-}
-
 TEST(Signals, InterruptHangUpStopAndQuitChangeNothingInTheCommandLoop) {
     Session s = start_empty_editor();
     for (int sig : {SIGINT, SIGHUP, SIGTSTP, SIGQUIT}) {
