@@ -154,20 +154,25 @@ bool save_modes() {
 // Key mode: curses raw() and noecho(), then the driver set directly, since this
 // machine's curses leaves carriage-return translation to chance. Output translation
 // stays on, so a newline always starts the next row.
+// Pending output is flushed only after the switch: it often answers a prompt, and a key
+// pressed as soon as the answer shows must not meet line mode, where the driver would
+// echo it and turn Ctrl-C into a signal. Line mode translates output alike, so nothing
+// written under it changes by coming out later.
 void key_mode() {
     line_mode_on = false;
     if (memory_io) return;
-    flush_output();  // what was written under the old modes is translated by them
     noecho();
     raw();
-    if (!modes_saved) return;
-    termios modes = saved_modes;
-    modes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
-    modes.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL | INLCR | IGNCR | ISTRIP | BRKINT);
-    modes.c_oflag |= OPOST | ONLCR;
-    modes.c_cc[VMIN] = 1;
-    modes.c_cc[VTIME] = 0;
-    apply(modes);
+    if (modes_saved) {
+        termios modes = saved_modes;
+        modes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
+        modes.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL | INLCR | IGNCR | ISTRIP | BRKINT);
+        modes.c_oflag |= OPOST | ONLCR;
+        modes.c_cc[VMIN] = 1;
+        modes.c_cc[VTIME] = 0;
+        apply(modes);
+    }
+    flush_output();
 }
 
 // Line mode: curses echo() and noraw(), then the driver set directly: echo, the

@@ -1,5 +1,12 @@
-// Start-up and the ways out: the command line, the terminal check, Q and its question.
+// Start-up and the ways out: the command line, the terminal check, Q, the signals and the end
+// of input.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <csignal>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "editor_session.h"
 
@@ -26,6 +33,174 @@ TEST(Quit, WithoutEditsEndsAtOnceAndRestoresTheTerminal) {
     EXPECT_TRUE(modes.c_lflag & ECHO);
     EXPECT_TRUE(modes.c_lflag & ICANON);
     EXPECT_TRUE(modes.c_iflag & ICRNL);
+}
+
+}  // namespace
+}  // namespace fenk_test
+
+namespace fenk_test {
+namespace {
+
+const std::string CLEAR = "\x1b[H\x1b[2J";
+
+TEST(StartUp, WithoutAUsableTerminalSaysSoOnStandardErrorAndExitsWithOne) {
+    struct Case {
+        const char* what;
+        SessionOptions options;
+        std::string line;
+    };
+    std::vector<Case> cases(5);
+    cases[0] = {"TERM unset", {}, "fenk: TERM is not set; set it to the terminal's type (vt100)"};
+    cases[0].options.term = "";
+    cases[1] = {"TERM empty", {}, cases[0].line};
+    cases[1].options.env_overrides = {"TERM="};
+    cases[2] = {"TERM unknown", {}, "fenk: unknown terminal type 'no-such-terminal'"};
+    cases[2].options.term = "no-such-terminal";
+    cases[3] = {"stdin not a tty", {}, "fenk: standard input and output must be a terminal"};
+    cases[3].options.use_pty_for_stdin = false;
+    cases[4] = {"stdout not a tty", {}, cases[3].line};
+    cases[4].options.use_pty_for_stdout = false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Session s = Session::fenk({}, c.options);
+        ASSERT_TRUE(s.wait_exit_status(1));
+        // Only the line: no conformance sequence, no screen, nothing from the curses library.
+        EXPECT_EQ(s.transcript(), c.line + "\r\n");
+        const termios modes = s.child_termios();
+        EXPECT_EQ(modes.c_lflag & (ECHO | ICANON), tcflag_t{ECHO | ICANON});
+        EXPECT_EQ(modes.c_iflag & ICRNL, tcflag_t{ICRNL});
+    }
+}
+
+TEST(StartUp, ConformanceLevelGoesToStandardErrorBeforeTheScreen) {
+    TempDir dir;
+    const std::string errors = dir.file("stderr");
+    Session s({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", FENK_BINARY, errors});
+    ASSERT_TRUE(wait_message(s, "Waiting for command"));
+    EXPECT_EQ(s.transcript().rfind("\x1b(B\x1b" "2\x1b[0m" + CLEAR + " \x1b[7m Fenk! ", 0), 0u)
+        << s.dump();
+    s.send("q");
+    ASSERT_TRUE(s.wait_exit_status(0));
+    EXPECT_EQ(read_file(errors), "\x1b[61\"p");
+}
+
+TEST(StartUp, AFileThatCannotBeOpenedLeavesTheEditorRunning) {
+    TempDir dir;
+    const std::string path = dir.file("missing");
+    Session s = Session::fenk({path});
+    ASSERT_TRUE(wait_message(s, "Cannot open file " + path));
+    s.send("\x03");
+    ASSERT_TRUE(wait_message(s, "Hit 'Q' to exit"));
+}
+
+TEST(Signals, InterruptHangUpStopAndQuitChangeNothingInTheCommandLoop) {
+    Session s = start_empty_editor();
+    for (int sig : {SIGINT, SIGHUP, SIGTSTP, SIGQUIT}) {
+        SCOPED_TRACE(strsignal(sig));
+        s.send("x");
+        ASSERT_TRUE(wait_message(s, "Not a valid command"));
+        const std::size_t mark = s.transcript_size();
+        s.signal(sig);
+        s.send("\x03");
+        ASSERT_TRUE(wait_message(s, "Hit 'Q' to exit"));
+        EXPECT_EQ(s.transcript().substr(mark), "\x1b[0m" + message_bytes("Hit 'Q' to exit"));
+    }
+    EXPECT_TRUE(s.running());
+}
+
+TEST(Signals, SignalsDuringAPromptChangeNothing) {
+    TempDir dir;
+    Session s = start_editor(dir, std::string(900, 'z'));
+    s.send("g");
+    ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{19, 36}; }));
+    for (int sig : {SIGINT, SIGHUP, SIGTSTP, SIGQUIT}) s.signal(sig);
+    // Typed at the prompt, these keys make the driver raise the signals itself.
+    s.send("\x03\x1a\x1c");
+    s.send("2\r");
+    ASSERT_TRUE(wait_message(s, "At requested sector"));
+    EXPECT_EQ(s.text(16, 31, 11), "Sector: 2/4");
+    EXPECT_TRUE(s.running());
+}
+
+// Blocks until the child has stopped.
+void wait_stopped(Session& s) {
+    siginfo_t info{};
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(s.pid()), &info, WSTOPPED | WNOWAIT), 0);
+}
+
+TEST(Signals, ContinueRepaintsAtOnceWhileWaitingForAKey) {
+    for (bool stopped_first : {true, false}) {
+        SCOPED_TRACE(stopped_first ? "after a stop" : "without a stop");
+        TempDir dir;
+        Session s = start_editor(dir, std::string(600, 'z'));
+        s.send("\x1b[B");
+        ASSERT_TRUE(wait_message(s, "Moving forward one block"));
+        const std::string sector_row = s.row_text(3);
+        const std::size_t mark = s.transcript_size();
+        if (stopped_first) {
+            s.signal(SIGSTOP);
+            wait_stopped(s);
+        }
+        s.signal(SIGCONT);
+        // The file name is the last thing the repaint writes.
+        const std::string name = dir.file("f.bin");
+        ASSERT_TRUE(s.wait_until([&] {
+            return s.transcript_contains(CLEAR, mark) &&
+                   s.text(17, 14, static_cast<int>(name.size())) == name &&
+                   message_text(s).empty() && s.cursor() == std::pair{19, 14};
+        }));
+        EXPECT_EQ(s.text(16, 31, 11), "Sector: 2/3");
+        EXPECT_EQ(s.row_text(3), sector_row);
+        s.send("\x1b[A");  // the wait goes on, and the next key is handled as usual
+        ASSERT_TRUE(wait_message(s, "Moving backward one block"));
+    }
+}
+
+TEST(Signals, ContinueDuringAPromptShowsThePromptAgainInLineMode) {
+    TempDir dir;
+    Session s = start_editor(dir, std::string(900, 'z'));
+    s.send("g");
+    ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{19, 36}; }));
+    const std::size_t mark = s.transcript_size();
+    s.signal(SIGSTOP);
+    wait_stopped(s);
+    s.signal(SIGCONT);
+    ASSERT_TRUE(s.wait_until([&] {
+        return s.transcript_contains(CLEAR, mark) &&
+               message_text(s) == "Enter sector to goto:" && s.cursor() == std::pair{19, 36};
+    }));
+    EXPECT_EQ(s.child_termios().c_lflag & (ICANON | ECHO), tcflag_t{ICANON | ECHO});
+    s.send("3\r");
+    ASSERT_TRUE(wait_message(s, "At requested sector"));
+    EXPECT_EQ(s.text(16, 31, 11), "Sector: 3/4");
+}
+
+TEST(EndOfInput, HangUpEndsTheProgramInAnOrderlyWayWhereverItWaits) {
+    struct Case {
+        const char* where;
+        std::string key;
+        int row;            // the text that shows the editor is waiting there
+        std::string text;
+        std::string typed;  // typed once it waits, before the hang-up
+    };
+    const Case cases[] = {
+        {"command loop", "", 19, "Image loaded", ""},
+        {"G prompt", "g", 19, "Enter sector to goto:", ""},
+        {"J prompt with a partial answer", "j", 19, "Enter byte to jump to:", "12"},
+        {"chart", "t", 24, "  Hit space to continue", ""},
+        {"text edit mode", "a", 19, "ASC editing mode.", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        TempDir dir;
+        Session s = start_editor(dir, std::string(600, 'z'));
+        s.send(c.key);
+        ASSERT_TRUE(s.wait_for_text(c.row, c.row == 24 ? 1 : 14, c.text));
+        s.send(c.typed);
+        ASSERT_TRUE(s.wait_for_text(19, 37, c.typed));
+        s.hang_up();
+        EXPECT_TRUE(s.wait_exit_status(0)) << "exits instead of spinning";
+    }
 }
 
 }  // namespace

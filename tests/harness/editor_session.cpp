@@ -8,6 +8,10 @@ std::string message_text(const Session& session) {
     return text.substr(0, text.find_last_not_of(' ') + 1);
 }
 
+std::string message_bytes(std::string_view text) {
+    return "\x1b[19;14H" + std::string(65, ' ') + "\x1b[19;14H" + std::string(text) + "\x1b[19;14H";
+}
+
 testing::AssertionResult wait_message(Session& session, std::string_view text) {
     auto result = session.wait_until([&] {
         return message_text(session) == text && session.cursor() == std::pair{19, 14};

@@ -12,6 +12,10 @@ namespace fenk_test {
 // The text of the message field (row 19 from column 14), trailing blanks trimmed.
 std::string message_text(const Session& session);
 
+// The bytes that showing `text` in the message field writes: blank the field, the text, and
+// the cursor back at its start.
+std::string message_bytes(std::string_view text);
+
 // Waits until the message field holds exactly `text` (trailing blanks aside).
 testing::AssertionResult wait_message(Session& session, std::string_view text);
 
