@@ -1,0 +1,372 @@
+// Loading and saving through the real binary: what the L and S prompts read, what a
+// load or save changes, and every way one can be refused. A refusal must leave the image,
+// its name, the position and the unsaved-edits flag exactly as they were.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "editor_session.h"
+
+namespace fenk_test {
+namespace {
+
+const std::string LOAD_PROMPT = "Enter complete path to file";
+const std::string NAME_TOO_LONG = "File name too long (127 characters at most)";
+const std::string BLANK_FIELD(57, ' ');
+
+// Waits for a prompt's text in the message field, wherever the prompt puts the cursor.
+// (Trailing blanks aside, as message_text trims them.)
+testing::AssertionResult wait_prompt(Session& s, std::string text) {
+    text.erase(text.find_last_not_of(' ') + 1);
+    return s.wait_until([&] { return message_text(s) == text; });
+}
+
+// Waits for a message written after `mark` and the cursor back at the message field; the
+// whole text is looked for in the stream, since a long one wraps past the field.
+testing::AssertionResult wait_message_after(Session& s, const std::string& text, std::size_t mark) {
+    return s.wait_until([&] {
+        return s.transcript_contains(text, mark) && s.cursor() == std::pair{19, 14};
+    });
+}
+
+// Starts the editor in `dir`, on the relative name `name` when it is not empty, so that
+// names and messages stay short.
+Session start_in(const TempDir& dir, const std::string& name, SessionOptions options = {}) {
+    options.working_dir = dir.path();
+    return Session::fenk(name.empty() ? std::vector<std::string>{} : std::vector{name}, options);
+}
+
+Session start_loaded(const TempDir& dir, const std::string& bytes, SessionOptions options = {}) {
+    dir.write_file("f.bin", bytes);
+    Session s = start_in(dir, "f.bin", std::move(options));
+    EXPECT_TRUE(wait_message(s, "Image loaded, filesize= " + std::to_string(bytes.size()) +
+                                    " bytes"));
+    return s;
+}
+
+// Overwrites the byte at the current position with `text` in text edit mode.
+void type_over(Session& s, const std::string& text) {
+    s.send("a");
+    ASSERT_TRUE(wait_prompt(s, "ASC editing mode.  ESC twice returns to command mode"));
+    s.send(text + "\x1b\x1b");
+    ASSERT_TRUE(wait_message(s, "Returning to command mode"));
+}
+
+// Answers the L prompt with `line` (Return added).
+void load_by_prompt(Session& s, const std::string& line) {
+    s.send("l");
+    ASSERT_TRUE(wait_prompt(s, LOAD_PROMPT));
+    s.send(line + "\r");
+}
+
+void save_by_prompt(Session& s, const std::string& current_name, const std::string& line) {
+    s.send("s");
+    ASSERT_TRUE(wait_prompt(s, "Enter save-file, return for " + current_name));
+    s.send(line + "\r");
+}
+
+std::size_t count(const std::string& haystack, const std::string& needle, std::size_t from) {
+    std::size_t n = 0;
+    for (std::size_t at = haystack.find(needle, from); at != std::string::npos;
+         at = haystack.find(needle, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+std::string sparse_file(const TempDir& dir, const std::string& name, off_t size) {
+    std::string path = dir.write_file(name, "");
+    EXPECT_EQ(::truncate(path.c_str(), size), 0);
+    return path;
+}
+
+// Q must ask about unsaved edits; n keeps the editor running.
+void expect_still_modified(Session& s) {
+    s.send("q");
+    ASSERT_TRUE(s.wait_until([&] { return message_text(s) == "File modified, Ok to exit?"; }));
+    s.send("n");
+    ASSERT_TRUE(wait_message(s, "Returning to command mode"));
+}
+
+// ---- The L prompt ----
+
+TEST(LoadPrompt, ReadsOneWordAndOneByteAndLeavesTheRestToTheLoop) {
+    TempDir dir;
+    Session s = start_loaded(dir, "old");
+    dir.write_file("a", "new bytes");
+    s.send("l");
+    ASSERT_TRUE(wait_prompt(s, LOAD_PROMPT));
+    EXPECT_EQ(s.text(17, 14, 57), BLANK_FIELD);
+    EXPECT_EQ(s.cursor(), (std::pair{17, 14}));
+    std::size_t mark = s.transcript_size();
+    s.send("a b\r");
+    // The blank after "a" is the one byte discarded; "b" and the newline are two keys.
+    ASSERT_TRUE(s.wait_until([&] { return count(s.transcript(), "Not a valid command", mark) == 2; }));
+    ASSERT_TRUE(wait_message(s, "Not a valid command"));
+    EXPECT_TRUE(s.transcript_contains("\x1b[5m\x1b[19;14H" + std::string(65, ' ') +
+                                          "\x1b[19;14HLOADING\x1b[19;14H\x1b[0m",
+                                      mark));
+    EXPECT_TRUE(s.transcript_contains("Image loaded, filesize= 9 bytes           ", mark));
+    EXPECT_EQ(s.text(17, 14, 16), "a" + std::string(15, ' '));
+    EXPECT_EQ(s.text(3, 4, 20), "6E657720 62797465 73");
+    EXPECT_EQ(s.text(16, 31, 21), "Sector: 1/1          ");
+}
+
+TEST(LoadPrompt, WaitsThroughEmptyLinesForAWord) {
+    TempDir dir;
+    Session s = start_loaded(dir, "old");
+    dir.write_file("a", "A");
+    s.send("l");
+    ASSERT_TRUE(wait_prompt(s, LOAD_PROMPT));
+    std::size_t mark = s.transcript_size();
+    s.send("\r\r  \r");
+    s.send("a\r");
+    ASSERT_TRUE(wait_message(s, "Image loaded, filesize= 1 bytes"));
+    EXPECT_FALSE(s.transcript_contains("Cannot open", mark));
+    EXPECT_FALSE(s.transcript_contains("Not a valid command", mark));
+}
+
+// A load drops unsaved edits without a question, and with them the undo of that pass.
+TEST(LoadPrompt, LoadDiscardsUnsavedEditsWithoutAsking) {
+    TempDir dir;
+    Session s = start_loaded(dir, "old");
+    dir.write_file("a", "A");
+    type_over(s, "Z");
+    load_by_prompt(s, "a");
+    ASSERT_TRUE(wait_message(s, "Image loaded, filesize= 1 bytes"));
+    s.send("u");
+    ASSERT_TRUE(wait_message(s, "Nothing to undo"));
+    s.send("q");
+    EXPECT_TRUE(s.wait_exit_status(0));
+    EXPECT_EQ(read_file(dir.file("f.bin")), "old");
+}
+
+// ---- Refused loads ----
+
+// Names of 128 bytes or more are refused whole: cutting one short could open another file.
+TEST(Load, NameOnTheCommandLineTooLongIsRefusedNotCut) {
+    TempDir dir;
+    const std::string longest(127, 'n');
+    dir.write_file(longest, "x");
+    Session s = start_in(dir, longest + "n");
+    ASSERT_TRUE(wait_message(s, NAME_TOO_LONG));
+    EXPECT_TRUE(s.transcript_contains("\a"));
+    EXPECT_EQ(s.row_text(16), std::string(80, ' '));
+    EXPECT_EQ(s.text(3, 4, 45), std::string(45, ' '));
+
+    Session ok = start_in(dir, longest);
+    EXPECT_TRUE(wait_message(ok, "Image loaded, filesize= 1 bytes"));
+}
+
+TEST(Load, RefusalsLeaveImageNamePositionAndEditsAlone) {
+    TempDir dir;
+    std::string image(500, 'o');
+    Session s = start_loaded(dir, image);
+    // Position and unsaved edit: sector 2, byte 240 overwritten, the cursor on 241.
+    s.send("\x1b[B");
+    ASSERT_TRUE(wait_message(s, "Moving forward one block"));
+    type_over(s, "Z");
+    image[240] = 'Z';
+
+    ::mkdir(dir.file("dir").c_str(), 0755);
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0644), 0);
+    sparse_file(dir, "huge", off_t{1} << 31);
+    sparse_file(dir, "over", 2147483520);
+    const std::string longest(127, 'n');
+    dir.write_file(longest, "x");
+    struct Case {
+        std::string typed;
+        std::string message;
+    };
+    std::vector<Case> cases = {
+        {"missing", "Cannot open file missing"},
+        {"dir", "Cannot open file dir: not a regular file"},
+        {"fifo", "Cannot open file fifo: not a regular file"},  // must not hang
+        {"/dev/zero", "Cannot open file /dev/zero: not a regular file"},
+        {"huge", "File huge is too large (2147483519 bytes at most)"},
+        {"over", "File over is too large (2147483519 bytes at most)"},
+        {longest + "n", NAME_TOO_LONG},
+        {std::string("a\0b", 3), "File name holds a zero byte"},
+    };
+    // A file whose size promises more bytes than a read delivers.
+    const std::string sysfs = "/sys/kernel/mm/transparent_hugepage/enabled";
+    if (::access(sysfs.c_str(), R_OK) == 0) {
+        cases.push_back({sysfs, "Cannot read file " + sysfs + ": the file ended early"});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::size_t mark = s.transcript_size();
+        load_by_prompt(s, c.typed);
+        ASSERT_TRUE(wait_message_after(s, c.message, mark));
+        EXPECT_TRUE(s.transcript_contains("\a", mark));
+        EXPECT_EQ(s.text(17, 14, 20), "f.bin" + std::string(15, ' '));
+    }
+    // The state, repainted from scratch, is the one before the refusals.
+    s.send("\x0c");
+    ASSERT_TRUE(wait_message(s, "Waiting for command"));
+    EXPECT_EQ(s.text(16, 31, 12), "Sector: 2/3 ");
+    EXPECT_EQ(s.text(16, 53, 15), "Offset: 241/500");
+    EXPECT_EQ(s.text(3, 4, 4), "5A6F");
+    EXPECT_EQ(s.text(17, 14, 5), "f.bin");
+    expect_still_modified(s);
+    save_by_prompt(s, "f.bin", "");
+    ASSERT_TRUE(wait_message(s, "File saved"));
+    EXPECT_EQ(read_file(dir.file("f.bin")), image);
+}
+
+#ifndef FENK_SANITIZED  // the sanitizers reserve far more address space than any limit here
+// The largest file that fits passes the size check and then fails for want of memory:
+// the old image stays.
+TEST(Load, ImageThatCannotBeAllocatedLeavesTheOldOne) {
+    TempDir dir;
+    sparse_file(dir, "largest", 2147483519);
+    SessionOptions options;
+    options.address_space_limit = rlim_t{1} << 30;
+    Session s = start_loaded(dir, "old", options);
+    type_over(s, "Z");
+    std::size_t mark = s.transcript_size();
+    load_by_prompt(s, "largest");
+    ASSERT_TRUE(wait_message(s, "Not enough memory to load largest"));
+    EXPECT_TRUE(s.transcript_contains("\a", mark));
+    EXPECT_EQ(s.text(17, 14, 20), "f.bin" + std::string(15, ' '));
+    s.send("\x0c");
+    ASSERT_TRUE(wait_message(s, "Waiting for command"));
+    EXPECT_EQ(s.text(3, 4, 6), "5A6C64");
+    EXPECT_EQ(s.text(16, 53, 13), "Offset: 1/3  ");
+    expect_still_modified(s);
+}
+#endif
+
+// ---- The S prompt and saving ----
+
+// The image replaces the file whole: a file that grew since the load is cut to the image.
+TEST(Save, ReturnAloneWritesTheImageBackByteForByte) {
+    TempDir dir;
+    std::string image;
+    for (int i = 0; i < 600; ++i) image += static_cast<char>(i);
+    Session s = start_loaded(dir, image);
+    type_over(s, "ZY");
+    image[0] = 'Z';
+    image[1] = 'Y';
+    dir.write_file("f.bin", image + "grown meanwhile");
+    s.send("s");
+    ASSERT_TRUE(wait_prompt(s, "Enter save-file, return for f.bin"));
+    EXPECT_EQ(s.text(17, 14, 57), BLANK_FIELD);
+    EXPECT_EQ(s.cursor(), (std::pair{17, 14}));
+    std::size_t mark = s.transcript_size();
+    s.send("\r");
+    ASSERT_TRUE(wait_message(s, "File saved"));
+    EXPECT_TRUE(s.transcript_contains("\x1b[5m\x1b[19;14H" + std::string(65, ' ') +
+                                          "\x1b[19;14HSAVING\x1b[19;14H\x1b[0m",
+                                      mark));
+    EXPECT_EQ(read_file(dir.file("f.bin")), image);
+    EXPECT_EQ(s.text(17, 14, 57), BLANK_FIELD);
+    // Saved: nothing left to undo, nothing to ask about.
+    s.send("u");
+    ASSERT_TRUE(wait_message(s, "Nothing to undo"));
+    s.send("q");
+    EXPECT_TRUE(s.wait_exit_status(0));
+}
+
+TEST(Save, WholeLineIsTheNameAndBecomesTheFileName) {
+    TempDir dir;
+    mode_t old_mask = ::umask(0);  // the editor sets its own mask
+    Session s = start_loaded(dir, "abc");
+    ::umask(old_mask);
+    save_by_prompt(s, "f.bin", " my file");
+    ASSERT_TRUE(wait_message(s, "File saved"));
+    EXPECT_EQ(read_file(dir.file(" my file")), "abc");
+    struct stat status {};
+    ASSERT_EQ(::stat(dir.file(" my file").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0644u);
+    // Return alone now saves under the new name; the old file is left alone.
+    type_over(s, "X");
+    save_by_prompt(s, " my file", "");
+    ASSERT_TRUE(wait_message(s, "File saved"));
+    EXPECT_EQ(read_file(dir.file(" my file")), "Xbc");
+    EXPECT_EQ(read_file(dir.file("f.bin")), "abc");
+}
+
+TEST(Save, BeforeAnyLoadWritesAnEmptyFileAndKeepsNoImage) {
+    TempDir dir;
+    dir.write_file("out", "ten bytes!");
+    Session s = start_in(dir, "");
+    ASSERT_TRUE(wait_message(s, "Waiting for command"));
+    save_by_prompt(s, "", "out");
+    ASSERT_TRUE(wait_message(s, "File saved"));
+    EXPECT_EQ(read_file(dir.file("out")), "");
+    s.send("h");
+    ASSERT_TRUE(wait_message(s, "No file to edit"));
+    save_by_prompt(s, "out", "");
+    ASSERT_TRUE(wait_message(s, "File saved"));
+}
+
+TEST(Save, ReturnAloneBeforeAnyLoadCannotOpenTheEmptyName) {
+    Session s = start_empty_editor();
+    std::size_t mark = s.transcript_size();
+    save_by_prompt(s, "", "");
+    ASSERT_TRUE(wait_message(s, "Cannot open file  for writing"));
+    EXPECT_TRUE(s.transcript_contains("\a", mark));
+}
+
+TEST(Save, RefusalsChangeNothing) {
+    TempDir dir;
+    Session s = start_loaded(dir, "abc");
+    type_over(s, "X");
+    ::mkdir(dir.file("dir").c_str(), 0755);
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0644), 0);
+    const std::string longest(127, 'n');
+    struct Case {
+        std::string typed;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"nodir/x", "Cannot open file nodir/x for writing"},
+        {"dir", "Cannot open file dir for writing"},
+        {"fifo", "Cannot open file fifo for writing"},  // no reader: must not hang
+        {"/dev/null", "Cannot open file /dev/null for writing: not a regular file"},
+        {longest + "n", NAME_TOO_LONG},
+        {std::string("a\0b", 3), "File name holds a zero byte"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::size_t mark = s.transcript_size();
+        save_by_prompt(s, "f.bin", c.typed);
+        ASSERT_TRUE(wait_message(s, c.message));
+        EXPECT_TRUE(s.transcript_contains("\a", mark));
+    }
+    EXPECT_NE(::access(dir.file(longest).c_str(), F_OK), 0);
+    EXPECT_NE(::access(dir.file("a").c_str(), F_OK), 0);
+    EXPECT_EQ(read_file(dir.file("f.bin")), "abc");
+    expect_still_modified(s);
+    save_by_prompt(s, "f.bin", "");
+    ASSERT_TRUE(wait_message(s, "File saved"));
+    EXPECT_EQ(read_file(dir.file("f.bin")), "Xbc");
+}
+
+// A write that fails part way (the file-size limit) is reported with the reason; the file
+// on disk keeps its length and the edits stay unsaved.
+TEST(Save, FailedWriteKeepsTheFileLengthAndTheEdits) {
+    TempDir dir;
+    SessionOptions options;
+    options.file_size_limit = 100;
+    Session s = start_loaded(dir, std::string(300, 'o'), options);
+    type_over(s, "X");
+    std::size_t mark = s.transcript_size();
+    save_by_prompt(s, "f.bin", "");
+    ASSERT_TRUE(wait_message(s, "Cannot save file f.bin: File too large"));
+    EXPECT_TRUE(s.transcript_contains("\a", mark));
+    EXPECT_EQ(read_file(dir.file("f.bin")).size(), 300u);
+
+    save_by_prompt(s, "f.bin", "g.bin");
+    ASSERT_TRUE(wait_message(s, "Cannot save file g.bin: File too large"));
+    // The edit is still unsaved, and the name is still the loaded file's.
+    expect_still_modified(s);
+    save_by_prompt(s, "f.bin", "nodir/x");
+    ASSERT_TRUE(wait_message(s, "Cannot open file nodir/x for writing"));
+}
+
+}  // namespace
+}  // namespace fenk_test

@@ -1,0 +1,130 @@
+// The sector view on the rendered screen: hex pairs and text cells, the '#' fillers past
+// the end of the image, the bold '-' that tells a real '-' from a byte that cannot be
+// shown, and the two counters on the status line.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "editor_session.h"
+
+namespace fenk_test {
+namespace {
+
+// A hex panel row for bytes [first, first + 20) of `image`: groups of four pairs, each
+// followed by a blank, '##' past the end.
+std::string hex_row(const std::string& image, std::size_t first) {
+    static constexpr char DIGITS[] = "0123456789ABCDEF";
+    std::string row;
+    for (std::size_t c = 0; c < 20; ++c) {
+        std::size_t p = first + c;
+        if (p < image.size()) {
+            auto byte = static_cast<unsigned char>(image[p]);
+            row += DIGITS[byte >> 4];
+            row += DIGITS[byte & 15];
+        } else {
+            row += "##";
+        }
+        if (c % 4 == 3) row += ' ';
+    }
+    return row;
+}
+
+// A text panel row: printable ASCII as itself, every other byte as '-', '#' past the end.
+std::string text_row(const std::string& image, std::size_t first) {
+    std::string row;
+    for (std::size_t p = first; p < first + 20; ++p) {
+        if (p >= image.size()) {
+            row += '#';
+            continue;
+        }
+        auto byte = static_cast<unsigned char>(image[p]);
+        row += byte >= 32 && byte <= 126 ? static_cast<char>(byte) : '-';
+    }
+    return row;
+}
+
+// Checks all twelve rows of both panels for the sector shown, with the bold cells
+// exactly where the image holds a '-'.
+void expect_panels(const Session& s, const std::string& image, std::size_t sector) {
+    for (int r = 0; r < 12; ++r) {
+        std::size_t first = sector * 240 + static_cast<std::size_t>(r) * 20;
+        EXPECT_EQ(s.text(3 + r, 4, 45), hex_row(image, first)) << "hex row " << r;
+        EXPECT_EQ(s.text(3 + r, 55, 20), text_row(image, first)) << "text row " << r;
+        for (int c = 0; c < 20; ++c) {
+            std::size_t p = first + static_cast<std::size_t>(c);
+            bool dash = p < image.size() && image[p] == '-';
+            EXPECT_EQ(s.cell(3 + r, 55 + c).bold, dash) << "text cell " << r << "," << c;
+            EXPECT_FALSE(s.cell(3 + r, 4 + 2 * c + c / 4).bold) << "hex cell " << r << "," << c;
+        }
+    }
+}
+
+std::string pattern(std::size_t size) {
+    std::string image(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) image[i] = static_cast<char>(i * 7 + 3);
+    return image;
+}
+
+TEST(SectorView, ShowsEachKindOfByteInBothPanels) {
+    // Not displayable: 0, 10, 127, 160, 255; then '-', blank, '#', and plain letters.
+    const std::string image("\x00\x0a\x7f\xa0\xff-\x20#Az~", 11);
+    TempDir dir;
+    Session s = start_editor(dir, image);
+    EXPECT_EQ(s.text(3, 4, 45), "000A7FA0 FF2D2023 417A7E## ######## ######## ");
+    EXPECT_EQ(s.text(3, 55, 20), "------ #Az~#########");
+    for (int c = 0; c < 20; ++c) EXPECT_EQ(s.cell(3, 55 + c).bold, c == 5) << "text cell " << c;
+    // The byte '#' and a filler look alike in the text panel but not in the hex panel.
+    EXPECT_EQ(s.text(3, 19, 2), "23");
+    EXPECT_EQ(s.text(3, 28, 2), "##");
+    expect_panels(s, image, 0);
+    // The bold '-' is closed at once; nothing else in the row carries an attribute.
+    EXPECT_TRUE(s.transcript_contains("\x1b[3;55H-----\x1b[1m-\x1b[0m #Az~#########\x1b[4;4H"));
+}
+
+TEST(SectorView, CountersAndFillersFollowTheImageSize) {
+    struct Case {
+        std::size_t size;
+        const char* sectors;
+    };
+    const Case cases[] = {{0, "1/1"}, {239, "1/1"}, {240, "1/2"}, {241, "1/2"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("size " + std::to_string(c.size));
+        TempDir dir;
+        std::string image = pattern(c.size);
+        Session s = start_editor(dir, image);
+        EXPECT_EQ(s.text(16, 31, 21), "Sector: " + std::string(c.sectors) + "          ");
+        EXPECT_EQ(s.text(16, 53, 28),
+                  ("Offset: 0/" + std::to_string(c.size) + "       ").append(28, ' ').substr(0, 28));
+        expect_panels(s, image, 0);
+    }
+}
+
+TEST(SectorView, SecondSectorOfSmallImagesHoldsFillers) {
+    for (std::size_t size : {std::size_t{240}, std::size_t{241}}) {
+        SCOPED_TRACE("size " + std::to_string(size));
+        TempDir dir;
+        std::string image = pattern(size);
+        Session s = start_editor(dir, image);
+        s.send("\x1b[B");
+        ASSERT_TRUE(wait_message(s, "Moving forward one block"));
+        EXPECT_EQ(s.text(16, 31, 12), "Sector: 2/2 ");
+        EXPECT_EQ(s.text(16, 53, 15), "Offset: 240/" + std::to_string(size));
+        expect_panels(s, image, 1);
+    }
+}
+
+TEST(SectorView, ShorterCountersLeaveNoTraceOfLongerOnes) {
+    TempDir dir;
+    Session s = start_editor(dir, pattern(2400));
+    s.send("\x1b[C");
+    ASSERT_TRUE(wait_message(s, "At end of data"));
+    EXPECT_EQ(s.row_text(16).substr(30), "Sector: 11/11         Offset: 2400/2400" +
+                                             std::string(11, ' '));
+    s.send("\x1b[D");
+    ASSERT_TRUE(wait_message(s, "At begining of data"));
+    EXPECT_EQ(s.row_text(16).substr(30), "Sector: 1/11          Offset: 0/2400" +
+                                             std::string(14, ' '));
+}
+
+}  // namespace
+}  // namespace fenk_test
