@@ -90,6 +90,11 @@ bool fill_input() {
             return true;
         }
         if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        // In line mode the end-of-file key (Ctrl-D) also reads as 0 bytes. While the
+        // terminal is still there that is a slip of the finger at a prompt, not the end
+        // of input: the prompt goes on waiting. A hung-up terminal fails tcgetattr.
+        termios modes;
+        if (got == 0 && line_mode_on && ::tcgetattr(STDIN_FILENO, &modes) == 0) continue;
         return false;
     }
 }

@@ -203,5 +203,19 @@ TEST(EndOfInput, HangUpEndsTheProgramInAnOrderlyWayWhereverItWaits) {
     }
 }
 
+// The end-of-file key at a prompt reads as end of input in line mode; while the terminal
+// is still there it must not end the session.
+TEST(EndOfInput, EndOfFileKeyAtAPromptIsNotTheEndOfInput) {
+    TempDir dir;
+    Session s = start_editor(dir, std::string(900, 'z'));
+    s.send("g");
+    ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{19, 36}; }));
+    s.send("\x04");
+    s.send("3\r");
+    ASSERT_TRUE(wait_message(s, "At requested sector"));
+    EXPECT_EQ(s.text(16, 31, 11), "Sector: 3/4");
+    EXPECT_TRUE(s.running());
+}
+
 }  // namespace
 }  // namespace fenk_test
