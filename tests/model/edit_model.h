@@ -4,7 +4,9 @@
 // derived from both. Shared by the in-process and the end-to-end property tests.
 #pragma once
 
+#include <cctype>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -141,6 +143,40 @@ inline std::string describe_key(const std::string& key) {
         }
     }
     return text;
+}
+
+inline const char* const ARROWS[] = {"\x1b[A", "\x1b[B", "\x1b[C", "\x1b[D"};
+
+// A random key for a mode: arrows, edit keys, keys the mode ignores, now and then Ctrl-L.
+inline std::string random_key(std::mt19937& rng, bool hex) {
+    int pick = std::uniform_int_distribution<int>(0, 99)(rng);
+    if (pick < 45) return ARROWS[std::uniform_int_distribution<int>(0, 3)(rng)];
+    if (pick < 47) return "\x0c";  // Ctrl-L
+    if (hex) {
+        static const std::string digits = "0123456789abcdefABCDEF";
+        static const std::string others =
+            std::string("gGxZ \r\t\x7f\x80\xff\x03", 11) + std::string(1, '\0');
+        const std::string& from = pick < 85 ? digits : others;
+        return {from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(rng)]};
+    }
+    int byte = pick < 90 ? std::uniform_int_distribution<int>(0, 127)(rng)
+                         : std::uniform_int_distribution<int>(128, 255)(rng);
+    if (byte == 12 || byte == 27) byte = 'x';
+    return {static_cast<char>(byte)};
+}
+
+// The model's view of one key inside a mode.
+inline void apply(EditModel& model, const std::string& key, bool hex) {
+    if (key == ARROWS[0]) return model.up();
+    if (key == ARROWS[1]) return model.down();
+    if (key == ARROWS[2]) return model.right(hex);
+    if (key == ARROWS[3]) return model.left(hex);
+    auto byte = static_cast<std::uint8_t>(key[0]);
+    if (hex && std::isxdigit(byte)) {
+        model.hex_digit(byte <= '9' ? byte - '0' : (byte | 0x20) - 'a' + 10);
+    } else if (!hex && byte < 128 && byte != 12) {
+        model.character(byte);
+    }
 }
 
 }  // namespace fenk_model

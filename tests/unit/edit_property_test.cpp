@@ -18,7 +18,9 @@
 namespace fenk {
 namespace {
 
+using fenk_model::ARROWS;
 using fenk_model::EditModel;
+using fenk_model::random_key;
 
 // What the mode showed at the end of one pass of its key loop.
 struct LoopEnd {
@@ -46,47 +48,13 @@ std::vector<LoopEnd> loop_ends(const std::string& out, int sector_before) {
         LoopEnd end;
         end.offset = std::atoi(out.c_str() + at + counter.size());
         std::size_t move = out.find("\x1b[", at + counter.size());
-        if (move == std::string::npos ||
-            std::sscanf(out.c_str() + move, "\x1b[%d;%dH", &end.place.first,
-                        &end.place.second) != 2) {
+        if (move == std::string::npos || std::sscanf(out.c_str() + move, "\x1b[%d;%dH",
+                                                     &end.place.first, &end.place.second) != 2) {
             return ends;
         }
         end.sector_shown = shown;
         ends.push_back(end);
         pos = move + 1;
-    }
-}
-
-const char* const ARROWS[] = {"\x1b[A", "\x1b[B", "\x1b[C", "\x1b[D"};
-
-std::string random_key(std::mt19937& rng, bool hex) {
-    int pick = std::uniform_int_distribution<int>(0, 99)(rng);
-    if (pick < 45) return ARROWS[std::uniform_int_distribution<int>(0, 3)(rng)];
-    if (pick < 47) return "\x0c";  // Ctrl-L
-    if (hex) {
-        static const std::string digits = "0123456789abcdefABCDEF";
-        static const std::string others = std::string("gGxZ \r\t\x7f\x80\xff\x03", 11) +
-                                          std::string(1, '\0');
-        const std::string& from = pick < 85 ? digits : others;
-        return {from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(rng)]};
-    }
-    int byte = pick < 90 ? std::uniform_int_distribution<int>(0, 127)(rng)
-                         : std::uniform_int_distribution<int>(128, 255)(rng);
-    if (byte == 12 || byte == 27) byte = 'x';
-    return {static_cast<char>(byte)};
-}
-
-// The model's view of one key inside a mode.
-void apply(EditModel& model, const std::string& key, bool hex) {
-    if (key == ARROWS[0]) return model.up();
-    if (key == ARROWS[1]) return model.down();
-    if (key == ARROWS[2]) return model.right(hex);
-    if (key == ARROWS[3]) return model.left(hex);
-    auto byte = static_cast<std::uint8_t>(key[0]);
-    if (hex && std::isxdigit(byte)) {
-        model.hex_digit(byte <= '9' ? byte - '0' : (byte | 0x20) - 'a' + 10);
-    } else if (!hex && byte < 128 && byte != 12) {
-        model.character(byte);
     }
 }
 
@@ -151,22 +119,21 @@ void run_seed(std::int32_t size, unsigned seed, int runs, int keys_per_run) {
         std::vector<LoopEnd> ends = loop_ends(out, sector_before);
         ASSERT_EQ(ends.size(), keys.size()) << "seed " << seed << " size " << size;
         for (std::size_t k = 0; k < keys.size(); ++k) {
-            apply(model, keys[k], hex);
+            fenk_model::apply(model, keys[k], hex);
             log.push_back(keys[k]);
             const LoopEnd& end = ends[k];
             ASSERT_TRUE(end.offset == model.offset && end.place == model.screen_place(hex) &&
                         end.sector_shown == model.sector)
                 << "seed " << seed << ", image of " << size << " bytes, after the keys\n"
                 << log_text(log) << "\nshown: offset " << end.offset << ", cursor ("
-                << end.place.first << "," << end.place.second << "), sector "
-                << end.sector_shown << "\nmodel: offset " << model.offset << ", cursor ("
+                << end.place.first << "," << end.place.second << "), sector " << end.sector_shown
+                << "\nmodel: offset " << model.offset << ", cursor ("
                 << model.screen_place(hex).first << "," << model.screen_place(hex).second
                 << "), sector " << model.sector;
         }
         log.push_back("<esc><esc>");
         ASSERT_TRUE(image_bytes() == model.image && editor.cursor_offset == model.offset &&
-                    editor.current_sector == model.sector &&
-                    editor.file_modified == model.modified)
+                    editor.current_sector == model.sector && editor.file_modified == model.modified)
             << "seed " << seed << ", image of " << size << " bytes, after the keys\n"
             << log_text(log);
     }
