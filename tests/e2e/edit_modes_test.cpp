@@ -180,6 +180,52 @@ TEST_P(EditModes, TypingTheLastByteOfAFullSectorTurnsToTheEmptyPage) {
     EXPECT_EQ(read_file(dir.file("f.bin")), std::string(239, 'k') + (mode().hex ? "A" : "1"));
 }
 
+// The peak address space of a process, from /proc, in bytes.
+rlim_t peak_address_space(pid_t pid) {
+    std::string status = read_file("/proc/" + std::to_string(pid) + "/status");
+    std::size_t at = status.find("VmPeak:");
+    if (at == std::string::npos) return 0;
+    return std::stoull(status.substr(at + 7)) * 1024;
+}
+
+// An edit whose journal entry cannot be allocated is refused and changes nothing. The
+// editor runs with its address space capped just above what an identical session used
+// up to that point, so the image loads but the journal's first block (320 KiB) cannot
+// be had.
+TEST_P(EditModes, AnEditThatCannotBeJournalledIsRefusedAndChangesNothing) {
+#ifdef FENK_SANITIZED
+    GTEST_SKIP() << "the sanitizers reserve far more address space than any cap allows";
+#endif
+    const std::string bytes(1000, 'w');
+    rlim_t peak = 0;
+    {
+        TempDir dir;
+        Session probe = start_editor(dir, bytes);
+        ModeDriver keys(probe, 1000);
+        ASSERT_TRUE(keys.enter(mode(), {3, mode().column(0)}));
+        peak = peak_address_space(probe.pid());
+        ASSERT_GT(peak, 0u);
+    }
+    TempDir dir;
+    SessionOptions options;
+    options.address_space_limit = peak + 64 * 1024;
+    Session s = Session::fenk({dir.write_file("f.bin", bytes)}, options);
+    ASSERT_TRUE(wait_message(s, "Image loaded, filesize= 1000 bytes"));
+    ModeDriver keys(s, 1000);
+    ASSERT_TRUE(keys.enter(mode(), {3, mode().column(0)}));
+    ASSERT_TRUE(keys.press("5", 0, {3, mode().column(0)}));
+    EXPECT_EQ(message_text(s), "Not enough memory to record the edit: byte left unchanged");
+    EXPECT_EQ(s.text(3, 4, 2), "77");
+    EXPECT_FALSE(s.cell(3, 4).bold || s.cell(3, 55).bold);
+    ASSERT_TRUE(keys.press(RIGHT, mode().hex ? 0 : 1, {3, mode().hex ? 5 : 56}));
+    ASSERT_TRUE(keys.press("6", mode().hex ? 0 : 1, {3, mode().hex ? 5 : 56}));
+    ASSERT_TRUE(keys.leave());
+    s.send("u");
+    EXPECT_TRUE(wait_message(s, "Nothing to undo"));
+    ASSERT_TRUE(save_in_place(s));
+    EXPECT_EQ(read_file(dir.file("f.bin")), bytes);
+}
+
 INSTANTIATE_TEST_SUITE_P(Both, EditModes, testing::Values(&HEX_KEYS, &ASC_KEYS),
                          [](const auto& param_info) {
                              return std::string(param_info.param->name);
