@@ -3,6 +3,8 @@
 // move off a full last sector.
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "../model/edit_model.h"
 #include "edit_driver.h"
 
@@ -81,6 +83,25 @@ TEST_P(EditModes, CtrlLRepaintsAndTheModeGoesOn) {
     EXPECT_EQ(s.text(17, 14, static_cast<int>(name.size())), name);
     ASSERT_TRUE(keys.press(RIGHT, mode().hex ? 1 : 2, {3, mode().hex ? 6 : 57}));
     ASSERT_TRUE(keys.leave());
+}
+
+// A continue signal repaints the screen while the mode waits; the cursor goes back onto
+// its cell and the next key edits there.
+TEST_P(EditModes, AContinueSignalRepaintsAndPutsTheCursorBack) {
+    TempDir dir;
+    Session s = start_editor(dir, std::string(300, '\0'));
+    ASSERT_TRUE(jump_to(s, 250));
+    ModeDriver keys(s, 300);
+    ASSERT_TRUE(keys.enter(mode(), {3, mode().column(10)}));
+    ASSERT_TRUE(keys.press(RIGHT, mode().hex ? 250 : 251, {3, mode().column(10) + 1}));
+    const std::size_t mark = s.transcript_size();
+    s.signal(SIGCONT);
+    ASSERT_TRUE(s.wait_until([&] {
+        return s.transcript_contains("\x1b[2J", mark) &&
+               s.cursor() == std::pair{3, mode().column(10) + 1};
+    }));
+    ASSERT_TRUE(keys.press("7", mode().hex ? 251 : 252, {3, mode().column(mode().hex ? 11 : 12)}));
+    EXPECT_EQ(s.text(3, 4 + 2 * 10 + 2, 4), mode().hex ? "0700" : "0037");
 }
 
 // The edges of the image: an empty image, and entry past its end (after J to the size, or
