@@ -30,22 +30,33 @@ NS_PER_UNIT = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
 
 
 def load_medians(paths):
-    """Median real time in ns of every benchmark, by name (repetitions give a "median" row).
-    A file without "benchmarks" holds the end-to-end figures of e2e_bench.py."""
-    medians, context = {}, {}
+    """Median real time in ns of every benchmark, by name (repetitions give a "median" row;
+    a benchmark run without repetitions counts with its one row), and the counters of each.
+    A file without "benchmarks" holds end-to-end figures (e2e_bench.py, paste-bench)."""
+    medians, counters, context, e2e = {}, {}, {}, {}
     for path in paths:
         with open(path) as f:
             data = json.load(f)
         if "benchmarks" not in data:
-            medians["e2e"] = data
+            e2e.update(data)
             continue
         context = context or data.get("context", {})
         for run in data.get("benchmarks", []):
-            if run.get("aggregate_name") != "median" or run.get("error_occurred"):
+            if run.get("error_occurred"):
                 continue
             name = run["run_name"].split("/")[0]
-            medians[name] = run["real_time"] * NS_PER_UNIT[run["time_unit"]]
-    return medians, context
+            aggregate = run.get("aggregate_name")
+            if aggregate == "median" or (aggregate is None and run.get("run_type") == "iteration"
+                                         and run.get("repetitions", 1) <= 1):
+                medians[name] = run["real_time"] * NS_PER_UNIT[run["time_unit"]]
+                counters[name] = {k: v for k, v in run.items() if k not in IGNORED_KEYS}
+    medians["e2e"] = e2e
+    return medians, counters, context
+
+
+IGNORED_KEYS = {"name", "family_index", "per_family_instance_index", "run_name", "run_type",
+                "repetitions", "repetition_index", "threads", "iterations", "real_time",
+                "cpu_time", "time_unit", "aggregate_name", "aggregate_unit", "label"}
 
 
 def show_time(ns):
@@ -82,9 +93,34 @@ def figure_row(label, name, baseline, target, medians):
     return f"| {label} | {show_time(median)} | | | < {show_time(limit)} | {met} |"
 
 
+def journal_rows(counters, medians):
+    """The undo journal's memory and time per edit, and the pasted megabyte."""
+    lines = ["## Undo journal and a pasted megabyte", "",
+             "| figure | value | target | met? |", "|---|---|---|---|"]
+    e2e = medians.get("e2e")
+    journal = counters.get("BM_JournalPassOfTenMillionEdits", {})
+    if journal:
+        per_edit = journal["heap_bytes_per_edit"]
+        lines.append(f"| memory per recorded edit, 10-million-edit pass | {per_edit:.2f} bytes "
+                     f"| ≤ 16 bytes | {'yes' if per_edit <= 16 else 'no'} |")
+        lines.append(f"| time per recorded edit | {journal['ns_per_edit']:.1f} ns | | |")
+    if "BM_UndoOfTenMillionEdits" in medians:
+        lines.append(f"| undo of 10 million edits | {show_time(medians['BM_UndoOfTenMillionEdits'])} | | |")
+    if e2e and "paste_seconds" in e2e:
+        keys = e2e["paste_bytes"]
+        lines.append(f"| paste of {keys} bytes into text edit mode, end to end | "
+                     f"{e2e['paste_seconds']:.2f} s ({e2e['paste_seconds'] / keys * 1e6:.2f} us a key) | | |")
+        lines.append(f"| output of that paste | {e2e['paste_output_bytes'] / keys:.0f} bytes a key | | |")
+        if "paste_write_calls" in e2e:
+            lines.append(f"| write() calls of the whole paste session (strace) | "
+                         f"{e2e['paste_write_calls']} ({keys / max(e2e['paste_write_calls'], 1):.0f} keys a write) "
+                         f"| far fewer than one a key | {'yes' if e2e['paste_write_calls'] * 100 < keys else 'no'} |")
+    return lines + [""]
+
+
 def e2e_rows(e2e):
     """The end-to-end figures of the real binary on a pseudo-terminal."""
-    if not e2e:
+    if not e2e or "size" not in e2e:
         return ["(not run)"]
     image = e2e["size"]
     memory_limit = 1.05 * image + 16 * 2**20
@@ -115,7 +151,7 @@ def e2e_rows(e2e):
 
 
 def main(paths):
-    medians, context = load_medians(paths)
+    medians, counters, context = load_medians(paths)
     lines = [
         "# Benchmark results",
         "",
@@ -131,6 +167,7 @@ def main(paths):
                   "|---|---|---|---|---|---|"]
         lines += [figure_row(*figure, medians) for figure in figures]
         lines.append("")
+    lines += journal_rows(counters, medians)
     lines += ["## End to end: the real binary on a pseudo-terminal", ""]
     lines += e2e_rows(medians.get("e2e"))
     lines.append("")
