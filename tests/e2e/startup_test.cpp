@@ -175,6 +175,26 @@ TEST(Signals, ContinueDuringAPromptShowsThePromptAgainInLineMode) {
     EXPECT_EQ(s.text(16, 31, 11), "Sector: 3/4");
 }
 
+TEST(Signals, ContinueDuringTheExitQuestionShowsTheQuestionAgain) {
+    TempDir dir;
+    Session s = start_editor(dir, std::string(300, 'z'));
+    s.send("a");
+    ASSERT_TRUE(s.wait_for_text(19, 14, "ASC editing mode."));
+    s.send("x\x1b\x1b");
+    ASSERT_TRUE(wait_message(s, "Returning to command mode"));
+    s.send("q");
+    ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{19, 41}; }));
+    const std::size_t mark = s.transcript_size();
+    s.signal(SIGCONT);
+    ASSERT_TRUE(s.wait_until([&] {
+        return s.transcript_contains(CLEAR, mark) &&
+               message_text(s) == "File modified, Ok to exit?" && s.cursor() == std::pair{19, 41};
+    }));
+    s.send("n");
+    ASSERT_TRUE(wait_message(s, "Returning to command mode"));
+    EXPECT_TRUE(s.running());
+}
+
 TEST(EndOfInput, HangUpEndsTheProgramInAnOrderlyWayWhereverItWaits) {
     struct Case {
         const char* where;
