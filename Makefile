@@ -7,7 +7,7 @@ BENCH_BUILD ?= build-bench
 FILE       ?=
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-DEB_PACKAGES := cmake make g++ pkg-config libncurses-dev libvterm-dev libgtest-dev
+DEB_PACKAGES := cmake make g++ pkg-config libncurses-dev libvterm-dev libgtest-dev groff-base
 BENCH_PACKAGES := libbenchmark-dev strace
 
 .PHONY: all deps build run test asan bench install clean
@@ -46,6 +46,7 @@ bench:
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	./bench/run-all $(BENCH_BUILD)
 
+# bin/fenk and share/man/man1/fenk.1 under PREFIX.
 PREFIX ?= /usr/local
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
