@@ -454,5 +454,30 @@ TEST(LostTerminalCopy, NoCopyWithoutUnsavedEdits) {
     EXPECT_EQ(read_file(dir.file("f.bin")), "zbc");
 }
 
+// Keys that arrive while the screen is being redrawn are keys like any other: none is
+// echoed, edited away or turned into flow control by the driver on the way.
+TEST(TypeAhead, DuringRepaintsReachesTheEditModeUnchanged) {
+    TempDir dir;
+    const std::string original(2400, '.');
+    Session s = start_editor(dir, original);
+    s.send("a");
+    ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{3, 55}; }));
+    // Ctrl-L, then keys the driver would act on in line mode: stop output, erase, kill line.
+    const std::string typed = "\x13\x7f\x15\r";
+    // Each time the screen starts to clear, the keys follow at once, while the frame is drawn.
+    for (int i = 0; i < 150; ++i) {
+        std::size_t mark = s.transcript_size();
+        s.send("\x0c");
+        ASSERT_TRUE(s.wait_until([&] { return s.transcript_contains("\x1b[2J", mark); }));
+        s.send(typed);
+    }
+    s.send("\x1b\x1b");
+    ASSERT_TRUE(wait_message(s, "Returning to command mode"));
+    ASSERT_TRUE(save_as(s));
+    std::string expected = original;
+    for (std::size_t i = 0; i < 150; ++i) expected.replace(4 * i, 4, typed);
+    EXPECT_EQ(read_file(dir.file("f.bin")), expected);
+}
+
 }  // namespace
 }  // namespace fenk_test
