@@ -43,8 +43,9 @@ void print_chart_row(int row) {
 
 }  // namespace
 
+// Drawn in key mode, like the frame: keys typed meanwhile are not echoed over the chart.
 void show_char_table() {
-    terminal::line_mode();
+    terminal::key_mode();
     clear_screen();
     terminal::out("  ");
     set_reverse();

@@ -93,8 +93,12 @@ void draw_menu() {
 
 }  // namespace
 
+// Drawn with input in key mode: output translation is on in both modes, so newlines
+// still start the next row, and a key typed during the draw is neither echoed over the
+// frame nor taken by the driver as erase, stop-output or interrupt (a paste that holds
+// Ctrl-L would otherwise lose or change bytes, or freeze the screen on Ctrl-S).
 void draw_frame() {
-    terminal::line_mode();
+    terminal::key_mode();
     terminal::out(" ");
     set_reverse();
     terminal::out(" Fenk! ");

@@ -4,8 +4,8 @@
 
 namespace fenk::screen {
 
-// Draws the frame on a freshly cleared screen, then the current sector. Runs in line
-// mode while it draws and returns in key mode.
+// Draws the frame on a freshly cleared screen, then the current sector. Returns in key
+// mode, also when called during a prompt.
 void draw_frame();
 // Clear, frame, sector, file name; leaves the message field empty with the cursor there.
 void redraw_screen();

@@ -56,6 +56,14 @@ std::vector<std::string> child_environment(const SessionOptions& options) {
     apply_env_entry(env, "LINES");
     apply_env_entry(env, "COLUMNS");
     apply_env_entry(env, options.term.empty() ? std::string("TERM") : "TERM=" + options.term);
+    // A sanitizer report in the child ends it with an exit status of its own, which reap()
+    // turns into a test failure wherever the child ends. Options already set are kept.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const char* ubsan = std::getenv("UBSAN_OPTIONS");
+    apply_env_entry(env, std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
+                             ":exitcode=" + std::to_string(sanitizer_exit_status));
+    apply_env_entry(env, std::string("UBSAN_OPTIONS=") + (ubsan ? ubsan : "") +
+                             ":halt_on_error=1:print_stacktrace=1");
     for (const std::string& entry : options.env_overrides) apply_env_entry(env, entry);
     return env;
 }
@@ -274,6 +282,8 @@ bool Session::reap(bool block) {
     while (r < 0 && errno == EINTR);
     if (r != pid_) return false;
     exit_status_ = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+    if (*exit_status_ == sanitizer_exit_status)
+        ADD_FAILURE() << "the child ended with a sanitizer report\n" << dump();
     return true;
 }
 

@@ -27,6 +27,9 @@ namespace fenk_test {
 
 inline constexpr int screen_rows = 24;
 inline constexpr int screen_cols = 80;
+// The exit status a sanitizer report gives the child (set through ASAN_OPTIONS unless the
+// environment already sets it); the harness fails the test when it sees it.
+inline constexpr int sanitizer_exit_status = 86;
 
 // How the child process is started, besides its argv.
 struct SessionOptions {
