@@ -10,46 +10,13 @@
 namespace fenk_test {
 namespace {
 
-// A hex panel row for bytes [first, first + 20) of `image`: groups of four pairs, each
-// followed by a blank, '##' past the end.
-std::string hex_row(const std::string& image, std::size_t first) {
-    static constexpr char DIGITS[] = "0123456789ABCDEF";
-    std::string row;
-    for (std::size_t c = 0; c < 20; ++c) {
-        std::size_t p = first + c;
-        if (p < image.size()) {
-            auto byte = static_cast<unsigned char>(image[p]);
-            row += DIGITS[byte >> 4];
-            row += DIGITS[byte & 15];
-        } else {
-            row += "##";
-        }
-        if (c % 4 == 3) row += ' ';
-    }
-    return row;
-}
-
-// A text panel row: printable ASCII as itself, every other byte as '-', '#' past the end.
-std::string text_row(const std::string& image, std::size_t first) {
-    std::string row;
-    for (std::size_t p = first; p < first + 20; ++p) {
-        if (p >= image.size()) {
-            row += '#';
-            continue;
-        }
-        auto byte = static_cast<unsigned char>(image[p]);
-        row += byte >= 32 && byte <= 126 ? static_cast<char>(byte) : '-';
-    }
-    return row;
-}
-
 // Checks all twelve rows of both panels for the sector shown, with the bold cells
 // exactly where the image holds a '-'.
 void expect_panels(const Session& s, const std::string& image, std::size_t sector) {
     for (int r = 0; r < 12; ++r) {
         std::size_t first = sector * 240 + static_cast<std::size_t>(r) * 20;
-        EXPECT_EQ(s.text(3 + r, 4, 45), hex_row(image, first)) << "hex row " << r;
-        EXPECT_EQ(s.text(3 + r, 55, 20), text_row(image, first)) << "text row " << r;
+        EXPECT_EQ(s.text(3 + r, 4, 45), hex_panel_row(image, first)) << "hex row " << r;
+        EXPECT_EQ(s.text(3 + r, 55, 20), text_panel_row(image, first)) << "text row " << r;
         for (int c = 0; c < 20; ++c) {
             std::size_t p = first + static_cast<std::size_t>(c);
             bool dash = p < image.size() && image[p] == '-';

@@ -20,11 +20,41 @@ testing::AssertionResult wait_message(Session& session, std::string_view text) {
     return result;
 }
 
+std::string hex_panel_row(std::string_view image, std::size_t first) {
+    static constexpr char DIGITS[] = "0123456789ABCDEF";
+    std::string row;
+    for (std::size_t c = 0; c < 20; ++c) {
+        std::size_t p = first + c;
+        if (p < image.size()) {
+            auto byte = static_cast<unsigned char>(image[p]);
+            row += DIGITS[byte >> 4];
+            row += DIGITS[byte & 15];
+        } else {
+            row += "##";
+        }
+        if (c % 4 == 3) row += ' ';
+    }
+    return row;
+}
+
+std::string text_panel_row(std::string_view image, std::size_t first) {
+    std::string row;
+    for (std::size_t p = first; p < first + 20; ++p) {
+        if (p >= image.size()) {
+            row += '#';
+            continue;
+        }
+        auto byte = static_cast<unsigned char>(image[p]);
+        row += byte >= 32 && byte <= 126 ? static_cast<char>(byte) : '-';
+    }
+    return row;
+}
+
 Session start_editor(const TempDir& dir, std::string_view bytes, std::string_view name) {
     std::string path = dir.write_file(name, bytes);
     Session session = Session::fenk({path});
-    EXPECT_TRUE(wait_message(session, "Image loaded, filesize= " + std::to_string(bytes.size()) +
-                                          " bytes"));
+    EXPECT_TRUE(wait_message(session,
+                             "Image loaded, filesize= " + std::to_string(bytes.size()) + " bytes"));
     return session;
 }
 

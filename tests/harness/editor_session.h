@@ -2,6 +2,7 @@
 // message field. Rows and columns are 1-based, as on the editor's screen.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,12 @@ std::string message_bytes(std::string_view text);
 
 // Waits until the message field holds exactly `text` (trailing blanks aside).
 testing::AssertionResult wait_message(Session& session, std::string_view text);
+
+// What the sector view shows for the 20 bytes of `image` from offset `first`: the hex panel
+// row (pairs in groups of four, each group followed by a blank, "##" past the end) and the
+// text panel row (printable ASCII as itself, other bytes as '-', '#' past the end).
+std::string hex_panel_row(std::string_view image, std::size_t first);
+std::string text_panel_row(std::string_view image, std::size_t first);
 
 // Writes `bytes` to `name` in `dir`, starts the editor on it and waits until the first
 // sector is shown and the cursor rests at the message field.
