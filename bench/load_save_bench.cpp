@@ -111,8 +111,8 @@ void BM_Save(benchmark::State& state) {
     for (auto _ : state) {
         fenk::save_file(output_path.c_str());
         state.PauseTiming();
-        if (fenk::editor.file_modified || std::strcmp(fenk::editor.file_name.data(),
-                                                      output_path.c_str()) != 0) {
+        if (fenk::editor.file_modified ||
+            std::strcmp(fenk::editor.file_name.data(), output_path.c_str()) != 0) {
             state.SkipWithError("the save failed");
         }
         fenk::terminal::take_output();
@@ -160,10 +160,22 @@ void BM_PeakMemoryOfLoad(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(7);
-BENCHMARK(BM_ReadIntoReusedBuffer)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(7);
-BENCHMARK(BM_CatToDevNull)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(7);
+BENCHMARK(BM_ReadIntoReusedBuffer)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(7);
+BENCHMARK(BM_CatToDevNull)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(7);
 BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
-BENCHMARK(BM_WriteAndFsync)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_WriteAndFsync)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(5);
 BENCHMARK(BM_PeakMemoryOfLoad)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // The child of BM_PeakMemoryOfLoad: load, then print the peak resident set in KiB.

@@ -35,7 +35,8 @@ void prepare_files() {
     std::atexit(remove_files);
     for (int i = 0; i < IMAGES; ++i) {
         std::FILE* file = std::fopen(("f" + std::to_string(i)).c_str(), "wb");
-        for (std::int32_t b = 0; b < SIZES[i]; ++b) std::fputc("ab-$\0\xff\n"[b % 7] ^ (b / 7), file);
+        for (std::int32_t b = 0; b < SIZES[i]; ++b)
+            std::fputc("ab-$\0\xff\n"[b % 7] ^ (b / 7), file);
         std::fclose(file);
     }
     ready = true;
@@ -43,7 +44,12 @@ void prepare_files() {
 
 std::uint8_t harmless(std::uint8_t key) {
     switch (key) {
-        case 'L': case 'l': case 'S': case 's': case 'Q': case 'q': return 'X';
+        case 'L':
+        case 'l':
+        case 'S':
+        case 's':
+        case 'Q':
+        case 'q': return 'X';
         default: return key;
     }
 }
@@ -52,12 +58,17 @@ void check_invariants(std::int32_t size) {
     const fenk::EditorState& e = fenk::editor;
     fenk_fuzz::check(e.file_loaded, "e.file_loaded");
     fenk_fuzz::check(e.image_size == size, "e.image_size == size");
-    fenk_fuzz::check(static_cast<std::int32_t>(e.image.bytes().size()) == size, "static_cast<std::int32_t>(e.image.bytes().size()) == size");
-    fenk_fuzz::check(e.last_sector == size / fenk::SECTOR_BYTES, "e.last_sector == size / fenk::SECTOR_BYTES");
-    fenk_fuzz::check(e.current_sector >= 0 && e.current_sector <= e.last_sector, "e.current_sector >= 0 && e.current_sector <= e.last_sector");
+    fenk_fuzz::check(static_cast<std::int32_t>(e.image.bytes().size()) == size,
+                     "static_cast<std::int32_t>(e.image.bytes().size()) == size");
+    fenk_fuzz::check(e.last_sector == size / fenk::SECTOR_BYTES,
+                     "e.last_sector == size / fenk::SECTOR_BYTES");
+    fenk_fuzz::check(e.current_sector >= 0 && e.current_sector <= e.last_sector,
+                     "e.current_sector >= 0 && e.current_sector <= e.last_sector");
     std::int32_t within = e.cursor_offset - e.current_sector * fenk::SECTOR_BYTES;
-    fenk_fuzz::check(within >= 0 && within < fenk::SECTOR_BYTES, "within >= 0 && within < fenk::SECTOR_BYTES");
-    fenk_fuzz::check(fenk::terminal::in_line_mode() == false, "fenk::terminal::in_line_mode() == false");
+    fenk_fuzz::check(within >= 0 && within < fenk::SECTOR_BYTES,
+                     "within >= 0 && within < fenk::SECTOR_BYTES");
+    fenk_fuzz::check(fenk::terminal::in_line_mode() == false,
+                     "fenk::terminal::in_line_mode() == false");
 }
 
 }  // namespace

@@ -16,7 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     switch (kind) {
         case fenk::search::PatternKind::text:
             fenk_fuzz::check(pattern_length == length, "pattern_length == length");
-            fenk_fuzz::check(std::memcmp(buffer.data(), data, static_cast<std::size_t>(length)) == 0, "std::memcmp(buffer.data(), data, static_cast<std::size_t>(length)) == 0");
+            fenk_fuzz::check(
+                std::memcmp(buffer.data(), data, static_cast<std::size_t>(length)) == 0,
+                "std::memcmp(buffer.data(), data, static_cast<std::size_t>(length)) == 0");
             break;
         case fenk::search::PatternKind::hexadecimal:
             fenk_fuzz::check(length >= 1 && data[0] == '$', "length >= 1 && data[0] == '$'");

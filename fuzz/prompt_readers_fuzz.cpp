@@ -23,10 +23,12 @@ void read_answers() {
             if (fenk::read_word(word) != fenk::LineRead::too_long) {
                 std::size_t length = strnlen(word.data(), word.size());
                 fenk_fuzz::check(length < word.size(), "length < word.size()");
-                for (std::size_t i = 0; i < length; ++i) fenk_fuzz::check(!is_blank(word[i]), "!is_blank(word[i])");
+                for (std::size_t i = 0; i < length; ++i)
+                    fenk_fuzz::check(!is_blank(word[i]), "!is_blank(word[i])");
             }
             // The byte that ended the word is left for the caller.
-            fenk_fuzz::check(is_blank(fenk::terminal::next_byte()), "is_blank(fenk::terminal::next_byte())");
+            fenk_fuzz::check(is_blank(fenk::terminal::next_byte()),
+                             "is_blank(fenk::terminal::next_byte())");
         } else if (which == 1) {
             std::int32_t value = 0;
             fenk::read_number(value);
@@ -34,9 +36,11 @@ void read_answers() {
             std::array<std::uint8_t, fenk::MAX_SEARCH_LINE> line;
             std::int32_t length = -1;
             if (fenk::read_line(line, length) == fenk::LineRead::ok) {
-                fenk_fuzz::check(length >= 0 && length <= fenk::MAX_SEARCH_LINE, "length >= 0 && length <= fenk::MAX_SEARCH_LINE");
-                fenk_fuzz::check(std::memchr(line.data(), '\n', static_cast<std::size_t>(length)) ==
-                                nullptr, "std::memchr(line.data(), '\n', static_cast<std::size_t>(length)) == nullptr");
+                fenk_fuzz::check(length >= 0 && length <= fenk::MAX_SEARCH_LINE,
+                                 "length >= 0 && length <= fenk::MAX_SEARCH_LINE");
+                fenk_fuzz::check(
+                    std::memchr(line.data(), '\n', static_cast<std::size_t>(length)) == nullptr,
+                    "std::memchr(line.data(), '\n', static_cast<std::size_t>(length)) == nullptr");
             }
         }
         fenk::terminal::take_output();

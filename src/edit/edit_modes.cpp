@@ -22,7 +22,7 @@ constexpr std::int32_t LAST_ROW = SECTOR_ROWS - 1;
 
 // What differs between the two modes besides their keys.
 struct Mode {
-    const char* label;   // rewritten in bold while the mode runs
+    const char* label;  // rewritten in bold while the mode runs
     int label_col;
     const char* message;
     std::int32_t first_column;  // the cursor's column range within a row

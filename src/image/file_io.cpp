@@ -27,7 +27,7 @@ constexpr std::size_t IO_BLOCK = std::size_t{1} << 26;  // at most 64 MiB a call
 
 // Owns a file descriptor; close() reports whether the close succeeded.
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -42,7 +42,7 @@ public:
         return ::close(fd) == 0;
     }
 
-private:
+  private:
     int fd_;
 };
 

@@ -41,8 +41,8 @@ bool ImageBuffer::allocate(std::int32_t size) {
         bool huge = length >= HUGE_PAGE;
         std::size_t unit = huge ? HUGE_PAGE : PAGE;
         std::size_t mapped = (length + unit - 1) / unit * unit;
-        void* memory = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE,
-                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* memory =
+            ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (memory == MAP_FAILED) return false;
         if (huge) ::madvise(memory, mapped, MADV_HUGEPAGE);  // a hint: refusal changes nothing
         fresh.data_ = static_cast<std::uint8_t*>(memory);

@@ -9,7 +9,7 @@
 namespace fenk {
 
 class ImageBuffer {
-public:
+  public:
     ImageBuffer() = default;
     ImageBuffer(ImageBuffer&& other) noexcept;
     ImageBuffer& operator=(ImageBuffer&& other) noexcept;
@@ -23,7 +23,7 @@ public:
     std::span<std::uint8_t> bytes() { return {data_, size_}; }
     std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
 
-private:
+  private:
     void release();
 
     std::uint8_t* data_ = nullptr;  // the mapping, or null when empty

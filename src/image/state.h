@@ -17,7 +17,7 @@ inline constexpr std::int32_t SECTOR_ROWS = 12;
 // The largest image: every cell of its last sector, up to last_sector * 240 + 239, still
 // has a signed 32-bit offset (files of 2^31 - 128 bytes and more are refused).
 inline constexpr std::int32_t MAX_IMAGE_SIZE = 2147483519;
-inline constexpr std::size_t NAME_BYTES = 128;       // a name of up to 127 characters
+inline constexpr std::size_t NAME_BYTES = 128;  // a name of up to 127 characters
 inline constexpr std::size_t SEARCH_BUFFER_BYTES = 512;
 inline constexpr std::int32_t MAX_SEARCH_LINE = 510;  // typed characters of a search line
 inline constexpr std::int32_t MAX_HEX_DIGITS = 254;   // a hex pattern of up to 127 bytes
@@ -32,21 +32,21 @@ struct UndoChunk {
     std::array<std::uint8_t, UNDO_CHUNK_ENTRIES> old_bytes;
 };
 struct UndoJournal {
-    bool undo_open = false;           // a pass has started and not been undone
-    std::size_t undo_newest = 0;      // number of recorded edits; 0 = none
+    bool undo_open = false;                          // a pass has started and not been undone
+    std::size_t undo_newest = 0;                     // number of recorded edits; 0 = none
     std::vector<std::unique_ptr<UndoChunk>> chunks;  // hold undo_newest entries
 };
 
 struct EditorState {
-    ImageBuffer image;                // the file's bytes; replaced whole by each load
-    std::int32_t image_size = 0;      // bytes in the image, < 2^31
-    std::int32_t last_sector = 0;     // image_size / SECTOR_BYTES
-    std::int32_t current_sector = 0;  // 0 <= current_sector <= last_sector
-    std::int32_t cursor_offset = 0;   // 0 <= cursor_offset - 240 * current_sector <= 239;
-                                      // may reach past image_size, never written there
-    bool file_loaded = false;         // set by the first successful load, never cleared
-    bool file_modified = false;       // set by every accepted edit key; cleared by a
-                                      // successful load or save and by an undo
+    ImageBuffer image;                          // the file's bytes; replaced whole by each load
+    std::int32_t image_size = 0;                // bytes in the image, < 2^31
+    std::int32_t last_sector = 0;               // image_size / SECTOR_BYTES
+    std::int32_t current_sector = 0;            // 0 <= current_sector <= last_sector
+    std::int32_t cursor_offset = 0;             // 0 <= cursor_offset - 240 * current_sector <= 239;
+                                                // may reach past image_size, never written there
+    bool file_loaded = false;                   // set by the first successful load, never cleared
+    bool file_modified = false;                 // set by every accepted edit key; cleared by a
+                                                // successful load or save and by an undo
     std::array<char, NAME_BYTES> file_name{};   // last loaded or saved name, terminated
     std::array<char, NAME_BYTES> load_input{};  // the word typed after L
     std::array<char, NAME_BYTES> save_input{};  // the line typed after S

@@ -24,11 +24,17 @@ struct MenuItem {
 };
 
 constexpr MenuItem MENU[3][4] = {
-    {{"L", "oad           "}, {" H", "ex edit         "}, {" G", "oto sector         "},
+    {{"L", "oad           "},
+     {" H", "ex edit         "},
+     {" G", "oto sector         "},
      {" >", "Forward  search "}},
-    {{"S", "ave           "}, {" A", "sc edit         "}, {" J", "ump to byte        "},
+    {{"S", "ave           "},
+     {" A", "sc edit         "},
+     {" J", "ump to byte        "},
      {" <", "Backward search "}},
-    {{"Q", "uit           "}, {" U", "ndo!            "}, {" T", "able               "},
+    {{"Q", "uit           "},
+     {" U", "ndo!            "},
+     {" T", "able               "},
      {" C", "ontinue  search "}},
 };
 

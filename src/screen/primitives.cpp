@@ -47,8 +47,9 @@ void set_bold() { terminal::out("\x1b[1m"); }
 void set_blink() { terminal::out("\x1b[5m"); }
 void set_reverse() { terminal::out("\x1b[7m"); }
 void set_normal() { terminal::out("\x1b[0m"); }
-void line_drawing_on() { terminal::out("\x1b(0\x1b" "1"); }
-void line_drawing_off() { terminal::out("\x1b(B\x1b" "2"); }
+// ESC ( 0 then ESC 1; ESC ( B then ESC 2 (an octal escape ends after three digits).
+void line_drawing_on() { terminal::out("\033(0\0331"); }
+void line_drawing_off() { terminal::out("\033(B\0332"); }
 void ring_bell() { terminal::out_byte('\a'); }
 
 void print_hex_pair(unsigned char byte) {

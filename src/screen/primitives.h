@@ -4,12 +4,12 @@
 
 namespace fenk::screen {
 
-inline constexpr int MESSAGE_ROW = 19;        // the message field, the cursor's resting place
+inline constexpr int MESSAGE_ROW = 19;  // the message field, the cursor's resting place
 inline constexpr int MESSAGE_COL = 14;
-inline constexpr int MESSAGE_WIDTH = 65;      // columns 14 to 78
-inline constexpr int FILESPEC_ROW = 17;       // the file name field
+inline constexpr int MESSAGE_WIDTH = 65;  // columns 14 to 78
+inline constexpr int FILESPEC_ROW = 17;   // the file name field
 inline constexpr int FILESPEC_COL = 14;
-inline constexpr int FILESPEC_WIDTH = 57;     // blanked before a name is typed there
+inline constexpr int FILESPEC_WIDTH = 57;  // blanked before a name is typed there
 inline constexpr int STATUS_ROW = 16;
 inline constexpr int SECTOR_COUNTER_COL = 31;
 inline constexpr int OFFSET_COUNTER_COL = 53;
@@ -17,7 +17,7 @@ inline constexpr int OFFSET_NUMBERS_COL = 61;  // the offset counter's numbers a
 inline constexpr int LABEL_ROW = 15;
 inline constexpr int HEX_LABEL_COL = 24;
 inline constexpr int ASC_LABEL_COL = 63;
-inline constexpr int PANEL_TOP_ROW = 3;       // display row r is screen row 3 + r
+inline constexpr int PANEL_TOP_ROW = 3;  // display row r is screen row 3 + r
 inline constexpr int HEX_PANEL_COL = 4;
 inline constexpr int TEXT_PANEL_COL = 55;
 inline constexpr int SECTOR_ANSWER_COL = 36;  // after "Enter sector to goto:"

@@ -19,24 +19,24 @@
 namespace fenk::terminal {
 namespace {
 
-std::string output;                  // pending output, in order
+std::string output;  // pending output, in order
 std::array<unsigned char, 4096> input_buffer;
-std::size_t input_next = 0;          // input_buffer[input_next .. input_end) is unread
+std::size_t input_next = 0;  // input_buffer[input_next .. input_end) is unread
 std::size_t input_end = 0;
-int pushed_back = -1;                // the one byte of push-back, or -1
+int pushed_back = -1;  // the one byte of push-back, or -1
 
-termios saved_modes{};               // the terminal's modes at start
+termios saved_modes{};  // the terminal's modes at start
 bool modes_saved = false;
 bool line_mode_on = false;
 
-bool memory_io = false;              // tests: input from memory_input, output kept
+bool memory_io = false;  // tests: input from memory_input, output kept
 std::string memory_input;
 std::size_t memory_next = 0;
 
 void (*resume_hook)() = nullptr;
 void (*input_end_hook)() = nullptr;
 volatile sig_atomic_t continue_pending = 0;
-sigset_t wait_mask;                  // the signal mask while waiting: continue unblocked
+sigset_t wait_mask;  // the signal mask while waiting: continue unblocked
 
 // Writes all of `data`; a short write is not done. Write errors (a terminal that hung
 // up) drop the output: there is nobody to show it to.

@@ -33,8 +33,8 @@ bool type_known();
 // saved at start, so the terminal always gets its line input and echo back.
 void start_curses();
 void end_curses();
-void key_mode();       // raw input, no echo, no signals from keys
-void line_mode();      // echo, line editing, Return ends the line with byte 10
+void key_mode();   // raw input, no echo, no signals from keys
+void line_mode();  // echo, line editing, Return ends the line with byte 10
 
 // Hooks into the editor above. on_resume runs from the wait for input after a continue
 // signal; on_input_end runs when standard input ends or fails.

@@ -62,8 +62,8 @@ void show_match(std::span<const std::uint8_t> pattern) {
 
 void find_pattern(std::int32_t direction, std::int32_t length) {
     screen::show_progress(direction == 1 ? "Searching forward" : "Searching backward");
-    auto pattern = std::span<const std::uint8_t>(editor.search_buffer)
-                       .first(static_cast<std::size_t>(length));
+    auto pattern =
+        std::span<const std::uint8_t>(editor.search_buffer).first(static_cast<std::size_t>(length));
     std::int32_t found = locate(direction, pattern);
     if (found < 0) {
         screen::ring_bell();

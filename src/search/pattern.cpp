@@ -70,7 +70,8 @@ void search_prompt(std::int32_t direction, SearchVariables& search) {
     screen::end_prompt();
     terminal::key_mode();
     if (read == LineRead::too_long) {
-        return screen::show_message("Search text too long (%d characters at most)", MAX_SEARCH_LINE);
+        return screen::show_message("Search text too long (%d characters at most)",
+                                    MAX_SEARCH_LINE);
     }
     if (line[0] == '$' && length - 1 > MAX_HEX_DIGITS) {
         return screen::show_message("HEX number too long (%d digits at most)", MAX_HEX_DIGITS);

@@ -31,8 +31,8 @@ Session start_in(const TempDir& dir, std::string_view bytes) {
     SessionOptions options;
     options.working_dir = dir.path();
     Session s = Session::fenk({"f.bin"}, options);
-    EXPECT_TRUE(wait_message(s, "Image loaded, filesize= " + std::to_string(bytes.size()) +
-                                    " bytes"));
+    EXPECT_TRUE(
+        wait_message(s, "Image loaded, filesize= " + std::to_string(bytes.size()) + " bytes"));
     return s;
 }
 
@@ -233,8 +233,8 @@ struct SignalPlace {
     const char* start;  // keys that open the place
     const char* ready;  // the message (prompt) shown there, or "" for the chart
     std::pair<int, int> cursor;
-    const char* answer;  // typed in pieces, with signals between them
-    const char* result;  // the message at the end
+    const char* answer;                 // typed in pieces, with signals between them
+    const char* result;                 // the message at the end
     std::string (*image)(std::string);  // the image afterwards
 };
 
@@ -242,15 +242,33 @@ std::string same(std::string bytes) { return bytes; }
 
 const SignalPlace SIGNAL_PLACES[] = {
     {"GotoPrompt", "G", "Enter sector to goto:", {19, 36}, "3\r", "At requested sector", same},
-    {"JumpPrompt", "J", "Enter byte to jump to:", {19, 37}, "500\r", "At sector of requested byte",
+    {"JumpPrompt",
+     "J",
+     "Enter byte to jump to:",
+     {19, 37},
+     "500\r",
+     "At sector of requested byte",
      same},
-    {"SearchPrompt", ">", "Enter string to locate ($num for hex):", {19, 53}, "$4c4D\r",
-     "String found", same},
-    {"HexEdit", "H", "HEX editing mode.  ESC twice returns to command mode", {3, 4},
-     "4142\x1b[B43\x1b\x1b", "Returning to command mode",
+    {"SearchPrompt",
+     ">",
+     "Enter string to locate ($num for hex):",
+     {19, 53},
+     "$4c4D\r",
+     "String found",
+     same},
+    {"HexEdit",
+     "H",
+     "HEX editing mode.  ESC twice returns to command mode",
+     {3, 4},
+     "4142\x1b[B43\x1b\x1b",
+     "Returning to command mode",
      [](std::string b) { return b.replace(0, 2, "AB").replace(22, 1, "C"); }},
-    {"TextEdit", "A", "ASC editing mode.  ESC twice returns to command mode", {3, 55},
-     "xy\x1b[Dz\x1b\x1b", "Returning to command mode",
+    {"TextEdit",
+     "A",
+     "ASC editing mode.  ESC twice returns to command mode",
+     {3, 55},
+     "xy\x1b[Dz\x1b\x1b",
+     "Returning to command mode",
      [](std::string b) { return b.replace(0, 2, "xz"); }},
     {"Chart", "T", "", {24, 24}, "x ", "Waiting for command", same},
     {"SavePrompt", "S", "", {17, 14}, "copy.bin\r", "File saved", same},
@@ -287,8 +305,8 @@ TEST_P(SignalsAtRandomMoments, ChangeNothingAndTheActionCompletes) {
         std::string answer = place.answer;
         std::size_t typed = 0;
         for (int sig : order) {
-            std::size_t piece = std::uniform_int_distribution<std::size_t>(
-                0, (answer.size() - typed) / 2)(rng);
+            std::size_t piece =
+                std::uniform_int_distribution<std::size_t>(0, (answer.size() - typed) / 2)(rng);
             s.send(answer.substr(typed, piece));
             typed += piece;
             s.signal(sig);
@@ -329,11 +347,27 @@ struct QuitPlace {
 const QuitPlace QUIT_PLACES[] = {
     {"Goto", "G", "Enter sector to goto:", {19, 36}, "2\r", "At requested sector", true},
     {"Jump", "J", "Enter byte to jump to:", {19, 37}, "250\r", "At sector of requested byte", true},
-    {"Forward", ">", "Enter string to locate ($num for hex):", {19, 53}, "KL\r", "String found", true},
-    {"Backward", "<", "Enter string to locate ($num for hex):", {19, 53}, "AB\r",
-     "String not found", true},
-    {"Load", "L", "Enter complete path to file", {17, 14}, "f.bin\r",
-     "Image loaded, filesize= 300 bytes", false},
+    {"Forward",
+     ">",
+     "Enter string to locate ($num for hex):",
+     {19, 53},
+     "KL\r",
+     "String found",
+     true},
+    {"Backward",
+     "<",
+     "Enter string to locate ($num for hex):",
+     {19, 53},
+     "AB\r",
+     "String not found",
+     true},
+    {"Load",
+     "L",
+     "Enter complete path to file",
+     {17, 14},
+     "f.bin\r",
+     "Image loaded, filesize= 300 bytes",
+     false},
     {"Save", "S", "", {17, 14}, "copy.bin\r", "File saved", false},
 };
 
@@ -380,7 +414,7 @@ INSTANTIATE_TEST_SUITE_P(Prompts, QuitCharacter, testing::ValuesIn(QUIT_PLACES),
 
 struct ReadPlace {
     const char* name;
-    const char* keys;  // typed after an edit, to get there
+    const char* keys;   // typed after an edit, to get there
     const char* shown;  // what shows that the editor reads there (message, or row 24 text)
 };
 

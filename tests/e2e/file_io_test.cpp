@@ -41,8 +41,8 @@ Session start_in(const TempDir& dir, const std::string& name, SessionOptions opt
 Session start_loaded(const TempDir& dir, const std::string& bytes, SessionOptions options = {}) {
     dir.write_file("f.bin", bytes);
     Session s = start_in(dir, "f.bin", std::move(options));
-    EXPECT_TRUE(wait_message(s, "Image loaded, filesize= " + std::to_string(bytes.size()) +
-                                    " bytes"));
+    EXPECT_TRUE(
+        wait_message(s, "Image loaded, filesize= " + std::to_string(bytes.size()) + " bytes"));
     return s;
 }
 
@@ -103,11 +103,12 @@ TEST(LoadPrompt, ReadsOneWordAndOneByteAndLeavesTheRestToTheLoop) {
     std::size_t mark = s.transcript_size();
     s.send("a b\r");
     // The blank after "a" is the one byte discarded; "b" and the newline are two keys.
-    ASSERT_TRUE(s.wait_until([&] { return count(s.transcript(), "Not a valid command", mark) == 2; }));
+    ASSERT_TRUE(
+        s.wait_until([&] { return count(s.transcript(), "Not a valid command", mark) == 2; }));
     ASSERT_TRUE(wait_message(s, "Not a valid command"));
-    EXPECT_TRUE(s.transcript_contains("\x1b[5m\x1b[19;14H" + std::string(65, ' ') +
-                                          "\x1b[19;14HLOADING\x1b[19;14H\x1b[0m",
-                                      mark));
+    EXPECT_TRUE(s.transcript_contains(
+        "\x1b[5m\x1b[19;14H" + std::string(65, ' ') + "\x1b[19;14HLOADING\x1b[19;14H\x1b[0m",
+        mark));
     EXPECT_TRUE(s.transcript_contains("Image loaded, filesize= 9 bytes           ", mark));
     EXPECT_EQ(s.text(17, 14, 16), "a" + std::string(15, ' '));
     EXPECT_EQ(s.text(3, 4, 20), "6E657720 62797465 73");
@@ -258,9 +259,8 @@ TEST(Save, ReturnAloneWritesTheImageBackByteForByte) {
     std::size_t mark = s.transcript_size();
     s.send("\r");
     ASSERT_TRUE(wait_message(s, "File saved"));
-    EXPECT_TRUE(s.transcript_contains("\x1b[5m\x1b[19;14H" + std::string(65, ' ') +
-                                          "\x1b[19;14HSAVING\x1b[19;14H\x1b[0m",
-                                      mark));
+    EXPECT_TRUE(s.transcript_contains(
+        "\x1b[5m\x1b[19;14H" + std::string(65, ' ') + "\x1b[19;14HSAVING\x1b[19;14H\x1b[0m", mark));
     EXPECT_EQ(read_file(dir.file("f.bin")), image);
     EXPECT_EQ(s.text(17, 14, 57), BLANK_FIELD);
     // Saved: nothing left to undo, nothing to ask about.

@@ -27,11 +27,17 @@ std::string full_row(const std::string& text) {
 }
 
 const char* const MENU[3][4][2] = {
-    {{"L", "oad           "}, {" H", "ex edit         "}, {" G", "oto sector         "},
+    {{"L", "oad           "},
+     {" H", "ex edit         "},
+     {" G", "oto sector         "},
      {" >", "Forward  search "}},
-    {{"S", "ave           "}, {" A", "sc edit         "}, {" J", "ump to byte        "},
+    {{"S", "ave           "},
+     {" A", "sc edit         "},
+     {" J", "ump to byte        "},
      {" <", "Backward search "}},
-    {{"Q", "uit           "}, {" U", "ndo!            "}, {" T", "able               "},
+    {{"Q", "uit           "},
+     {" U", "ndo!            "},
+     {" T", "able               "},
      {" C", "ontinue  search "}},
 };
 
@@ -85,13 +91,17 @@ const std::string FRAME_START = "\x1b[H\x1b[2J \x1b[7m";
 // The frame's bytes from the end of the title to the end of the menu, as a terminal
 // receives them (the driver turns each newline into CR LF).
 std::string frame_stream_after_title() {
-    const std::string on = "\x1b(0\x1b" "1";
-    const std::string off = "\x1b(B\x1b" "2";
+    const std::string on =
+        "\x1b(0\x1b"
+        "1";
+    const std::string off =
+        "\x1b(B\x1b"
+        "2";
     std::string s = "\r\n\x1b[0m" + on;
     s += " l" + std::string(46, 'q') + "k   l" + std::string(22, 'q') + "k\r\n";
     for (int row = 3; row <= 14; ++row) s += " x\t\t\t\t\t\tx   x\t\t\t   x\r\n";
-    s += " m" + std::string(21, 'q') + "HEX" + std::string(22, 'q') + "j   m" + std::string(9, 'q') +
-         "ASC" + std::string(10, 'q') + "j\r\n\r\n" + off;
+    s += " m" + std::string(21, 'q') + "HEX" + std::string(22, 'q') + "j   m" +
+         std::string(9, 'q') + "ASC" + std::string(10, 'q') + "j\r\n\r\n" + off;
     s += "   Filespec: \r\n\r\n   Messages: \r\n";
     s += on + " l" + std::string(36, 'q') + off + on + std::string(37, 'q') + "k\r\n" + off;
     for (const auto& row : MENU) {

@@ -7,9 +7,7 @@
 namespace fenk_test {
 namespace {
 
-constexpr int hex_col(int c) {
-    return 4 + 2 * c + c / 4;
-}
+constexpr int hex_col(int c) { return 4 + 2 * c + c / 4; }
 
 TEST(HexEdit, DigitsReplaceHalfAByteAndEchoInBoldInBothPanels) {
     TempDir dir;

@@ -18,9 +18,7 @@ std::string lettered(int size) {
     return bytes;
 }
 
-std::string sector_counter(const Session& s) {
-    return s.text(16, 31, 11);
-}
+std::string sector_counter(const Session& s) { return s.text(16, 31, 11); }
 
 std::string offset_counter(const Session& s) {
     std::string text = s.text(16, 53, 20);

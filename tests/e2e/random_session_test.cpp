@@ -141,7 +141,8 @@ testing::AssertionResult RandomSession::expect_message(const std::string& messag
         if ((session_->child_termios().c_lflag & ICANON) == 0) return result;
         session_->pump(std::chrono::milliseconds(2));
     }
-    return testing::AssertionFailure() << "still in line mode after the prompt\n" << session_->dump();
+    return testing::AssertionFailure() << "still in line mode after the prompt\n"
+                                       << session_->dump();
 }
 
 testing::AssertionResult RandomSession::expect_edit_state(const std::string* message) {
@@ -170,8 +171,8 @@ std::string RandomSession::make_image(std::int32_t size) {
     const std::string alphabet("ab-$\0\xff\n", 7);
     std::string bytes;
     for (std::int32_t i = 0; i < size; ++i) {
-        bytes += chance(70) ? alphabet[static_cast<std::size_t>(pick(7))]
-                            : static_cast<char>(pick(256));
+        bytes +=
+            chance(70) ? alphabet[static_cast<std::size_t>(pick(7))] : static_cast<char>(pick(256));
     }
     return bytes;
 }
@@ -189,8 +190,8 @@ std::string RandomSession::search_line() {
         // A piece of the image: as text when it can be typed on a line, else in hex.
         std::size_t at = static_cast<std::size_t>(pick(static_cast<int>(image.size())));
         std::string piece = image.substr(at, static_cast<std::size_t>(1 + pick(4)));
-        bool typable = std::all_of(piece.begin(), piece.end(),
-                                   [](char c) { return c >= 32 && c < 127; });
+        bool typable =
+            std::all_of(piece.begin(), piece.end(), [](char c) { return c >= 32 && c < 127; });
         if (typable && chance(60)) return piece;
         std::string line = "$";
         for (char byte : piece) {
@@ -268,8 +269,10 @@ testing::AssertionResult RandomSession::edit_session() {
         const std::string* wait_for = nullptr;
         if (kind < 8) {
             // Up and down turn pages most often.
-            const Arrow arrow = kind < 3 ? Arrow::down : kind < 5 ? Arrow::up
-                                : kind < 7 ? Arrow::right : Arrow::left;
+            const Arrow arrow = kind < 3   ? Arrow::down
+                                : kind < 5 ? Arrow::up
+                                : kind < 7 ? Arrow::right
+                                           : Arrow::left;
             send("arrow", arrow_keys(arrow));
             model_->edit_arrow(arrow);
         } else if (kind == 8 && chance(30)) {

@@ -60,8 +60,9 @@ TEST(SectorView, CountersAndFillersFollowTheImageSize) {
         std::string image = pattern(c.size);
         Session s = start_editor(dir, image);
         EXPECT_EQ(s.text(16, 31, 21), "Sector: " + std::string(c.sectors) + "          ");
-        EXPECT_EQ(s.text(16, 53, 28),
-                  ("Offset: 0/" + std::to_string(c.size) + "       ").append(28, ' ').substr(0, 28));
+        EXPECT_EQ(
+            s.text(16, 53, 28),
+            ("Offset: 0/" + std::to_string(c.size) + "       ").append(28, ' ').substr(0, 28));
         expect_panels(s, image, 0);
     }
 }
@@ -85,12 +86,12 @@ TEST(SectorView, ShorterCountersLeaveNoTraceOfLongerOnes) {
     Session s = start_editor(dir, pattern(2400));
     s.send("\x1b[C");
     ASSERT_TRUE(wait_message(s, "At end of data"));
-    EXPECT_EQ(s.row_text(16).substr(30), "Sector: 11/11         Offset: 2400/2400" +
-                                             std::string(11, ' '));
+    EXPECT_EQ(s.row_text(16).substr(30),
+              "Sector: 11/11         Offset: 2400/2400" + std::string(11, ' '));
     s.send("\x1b[D");
     ASSERT_TRUE(wait_message(s, "At begining of data"));
-    EXPECT_EQ(s.row_text(16).substr(30), "Sector: 1/11          Offset: 0/2400" +
-                                             std::string(14, ' '));
+    EXPECT_EQ(s.row_text(16).substr(30),
+              "Sector: 1/11          Offset: 0/2400" + std::string(14, ' '));
 }
 
 }  // namespace

@@ -77,7 +77,11 @@ TEST(StartUp, ConformanceLevelGoesToStandardErrorBeforeTheScreen) {
     const std::string errors = dir.file("stderr");
     Session s({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", FENK_BINARY, errors});
     ASSERT_TRUE(wait_message(s, "Waiting for command"));
-    EXPECT_EQ(s.transcript().rfind("\x1b(B\x1b" "2\x1b[0m" + CLEAR + " \x1b[7m Fenk! ", 0), 0u)
+    EXPECT_EQ(s.transcript().rfind("\x1b(B\x1b"
+                                   "2\x1b[0m" +
+                                       CLEAR + " \x1b[7m Fenk! ",
+                                   0),
+              0u)
         << s.dump();
     s.send("q");
     ASSERT_TRUE(s.wait_exit_status(0));
@@ -166,8 +170,8 @@ TEST(Signals, ContinueDuringAPromptShowsThePromptAgainInLineMode) {
     wait_stopped(s);
     s.signal(SIGCONT);
     ASSERT_TRUE(s.wait_until([&] {
-        return s.transcript_contains(CLEAR, mark) &&
-               message_text(s) == "Enter sector to goto:" && s.cursor() == std::pair{19, 36};
+        return s.transcript_contains(CLEAR, mark) && message_text(s) == "Enter sector to goto:" &&
+               s.cursor() == std::pair{19, 36};
     }));
     EXPECT_EQ(s.child_termios().c_lflag & (ICANON | ECHO), tcflag_t{ICANON | ECHO});
     s.send("3\r");
@@ -199,7 +203,7 @@ TEST(EndOfInput, HangUpEndsTheProgramInAnOrderlyWayWhereverItWaits) {
     struct Case {
         const char* where;
         std::string key;
-        int row;            // the text that shows the editor is waiting there
+        int row;  // the text that shows the editor is waiting there
         std::string text;
         std::string typed;  // typed once it waits, before the hang-up
     };

@@ -12,9 +12,7 @@
 namespace fenk_test {
 namespace {
 
-bool all_set(tcflag_t flags, tcflag_t wanted) {
-    return (flags & wanted) == wanted;
-}
+bool all_set(tcflag_t flags, tcflag_t wanted) { return (flags & wanted) == wanted; }
 
 // How many write() calls the process has made so far.
 long write_calls(pid_t pid) {

@@ -116,8 +116,8 @@ std::string EditorModel::find(int direction, std::int32_t length) {
         p += direction;
         if (p > image_size() || p < 0) return "String not found";
         if (p + length <= image_size() &&
-            image_.compare(static_cast<std::size_t>(p), static_cast<std::size_t>(length),
-                           pattern_, 0, static_cast<std::size_t>(length)) == 0)
+            image_.compare(static_cast<std::size_t>(p), static_cast<std::size_t>(length), pattern_,
+                           0, static_cast<std::size_t>(length)) == 0)
             break;
     }
     cursor_offset_ = static_cast<std::int32_t>(p);
@@ -246,8 +246,8 @@ void EditorModel::edit_arrow(Arrow arrow) {
 bool EditorModel::may_write() {
     modified_ = true;
     if (cursor_offset_ >= image_size()) return false;
-    journal_.emplace_back(cursor_offset_,
-                          static_cast<unsigned char>(image_[static_cast<std::size_t>(cursor_offset_)]));
+    journal_.emplace_back(cursor_offset_, static_cast<unsigned char>(
+                                              image_[static_cast<std::size_t>(cursor_offset_)]));
     return true;
 }
 
@@ -256,7 +256,8 @@ void EditorModel::edit_key(unsigned char key) {
     if (mode_ == Mode::hex) {
         const int value = hex_digit_value(static_cast<char>(key));
         if (value < 0 || !may_write()) return normalise();
-        auto& b = reinterpret_cast<unsigned char&>(image_[static_cast<std::size_t>(cursor_offset_)]);
+        auto& b =
+            reinterpret_cast<unsigned char&>(image_[static_cast<std::size_t>(cursor_offset_)]);
         const bool high = column_ % 2 == 1;
         b = static_cast<unsigned char>(high ? (b & 0x0F) | (value << 4) : (b & 0xF0) | value);
         if (row_ == 11 && column_ == 40) {
@@ -284,7 +285,8 @@ void EditorModel::edit_key(unsigned char key) {
 }
 
 std::string EditorModel::sector_counter() const {
-    return "Sector: " + std::to_string(current_sector_ + 1) + "/" + std::to_string(last_sector_ + 1);
+    return "Sector: " + std::to_string(current_sector_ + 1) + "/" +
+           std::to_string(last_sector_ + 1);
 }
 
 std::string EditorModel::offset_counter() const {

@@ -42,8 +42,8 @@ class EditorModel {
     std::string redraw_in_mode() const;
 
     // What the screen shows.
-    std::string sector_counter() const;  // "Sector: a/b"
-    std::string offset_counter() const;  // "Offset: c/d"
+    std::string sector_counter() const;       // "Sector: a/b"
+    std::string offset_counter() const;       // "Offset: c/d"
     std::pair<int, int> edit_cursor() const;  // 1-based screen place in the running mode
 
     const std::string& image() const { return image_; }

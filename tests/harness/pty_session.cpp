@@ -150,15 +150,11 @@ std::string escape_bytes(std::string_view bytes) {
     for (char c : bytes) {
         const auto u = static_cast<unsigned char>(c);
         switch (c) {
-            case '\r':
-                out += "\\r";
-                break;
+            case '\r': out += "\\r"; break;
             case '\n':  // a line per output line keeps the tail readable
                 out += "\\n\n";
                 break;
-            case '\\':
-                out += "\\\\";
-                break;
+            case '\\': out += "\\\\"; break;
             default:
                 if (u >= 0x20 && u < 0x7F) {
                     out += c;
@@ -172,9 +168,7 @@ std::string escape_bytes(std::string_view bytes) {
     return out;
 }
 
-std::string quote_escaped(std::string_view s) {
-    return "\"" + escape_bytes(s) + "\"";
-}
+std::string quote_escaped(std::string_view s) { return "\"" + escape_bytes(s) + "\""; }
 
 bool valid_position(int row, int col) {
     return row >= 1 && row <= screen_rows && col >= 1 && col <= screen_cols;
@@ -191,9 +185,7 @@ int poll_budget(std::chrono::steady_clock::time_point deadline) {
 
 // ---- Life cycle ----
 
-void Session::VTermDeleter::operator()(VTerm* vt) const {
-    vterm_free(vt);
-}
+void Session::VTermDeleter::operator()(VTerm* vt) const { vterm_free(vt); }
 
 Session::Session(std::vector<std::string> argv, SessionOptions options)
     : vt_(vterm_new(screen_rows, screen_cols)) {
@@ -232,9 +224,7 @@ Session Session::fenk(std::vector<std::string> args, SessionOptions options) {
     return Session(std::move(args), std::move(options));
 }
 
-Session::~Session() {
-    end_child();
-}
+Session::~Session() { end_child(); }
 
 Session::Session(Session&& other) noexcept
     : vt_(std::move(other.vt_)),
@@ -524,9 +514,7 @@ void Session::hang_up() {
     eof_ = true;
 }
 
-bool Session::running() {
-    return pid_ > 0 && !reap(false);
-}
+bool Session::running() { return pid_ > 0 && !reap(false); }
 
 termios Session::child_termios() const {
     termios modes{};
@@ -581,9 +569,7 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempDir::file(std::string_view name) const {
-    return path_ + "/" + std::string(name);
-}
+std::string TempDir::file(std::string_view name) const { return path_ + "/" + std::string(name); }
 
 std::string TempDir::write_file(std::string_view name, std::string_view bytes) const {
     const std::string full = file(name);

@@ -29,9 +29,7 @@ std::string decode_keys(std::string_view text) {
     return keys;
 }
 
-std::string trim_right(std::string row) {
-    return row.substr(0, row.find_last_not_of(' ') + 1);
-}
+std::string trim_right(std::string row) { return row.substr(0, row.find_last_not_of(' ') + 1); }
 
 }  // namespace
 

@@ -1,9 +1,10 @@
 // Byte-exact checks of the screen primitives and the key readers, in-process over the
 // terminal layer's memory mode.
+#include "screen/primitives.h"
+
 #include <gtest/gtest.h>
 
 #include "control/keys.h"
-#include "screen/primitives.h"
 #include "screen/terminal.h"
 
 namespace fenk {
@@ -28,8 +29,8 @@ TEST(Primitives, WriteTheirExactBytes) {
         {screen::set_blink, "\x1b[5m"},
         {screen::set_reverse, "\x1b[7m"},
         {screen::set_normal, "\x1b[0m"},
-        {screen::line_drawing_on, "\x1b(0\x1b" "1"},
-        {screen::line_drawing_off, "\x1b(B\x1b" "2"},
+        {screen::line_drawing_on, std::string{27, '(', '0', 27, '1'}},
+        {screen::line_drawing_off, std::string{27, '(', 'B', 27, '2'}},
         {screen::ring_bell, "\a"},
         {screen::home_message, "\x1b[19;14H"},
         {screen::clear_message, "\x1b[19;14H" + std::string(65, ' ') + "\x1b[19;14H"},
@@ -51,10 +52,10 @@ TEST(ReadKey, DecodesEscapeSequencesAndPushesBackTheRest) {
     const KeyCase cases[] = {
         {"qx", {'q', 0, 0}, 'x'},
         {"\x1b[Ax", {27, '[', 'A'}, 'x'},
-        {"\x1bqx", {27, 'q', 0}, 'q'},        // the q is read again as the next key
-        {"\x1b\x1bx", {27, 27, 0}, 27},       // ESC ESC: the second ESC starts a new key
-        {"\x1bOAx", {27, 'O', 0}, 'O'},       // application-mode arrows are not arrows
-        {"\x1b[2~", {27, '[', '2'}, '~'},     // the rest of a longer sequence stays unread
+        {"\x1bqx", {27, 'q', 0}, 'q'},     // the q is read again as the next key
+        {"\x1b\x1bx", {27, 27, 0}, 27},    // ESC ESC: the second ESC starts a new key
+        {"\x1bOAx", {27, 'O', 0}, 'O'},    // application-mode arrows are not arrows
+        {"\x1b[2~", {27, '[', '2'}, '~'},  // the rest of a longer sequence stays unread
         {std::string("\0x", 2), {0, 0, 0}, 'x'},
     };
     for (const KeyCase& c : cases) {

@@ -18,9 +18,7 @@ using fenk::search::scan_backward;
 using fenk::search::scan_forward;
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes bytes(std::string_view text) {
-    return Bytes(text.begin(), text.end());
-}
+Bytes bytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
 // Offsets p where the pattern fully fits and matches, by the definition.
 std::vector<bool> naive_matches(const Bytes& image, const Bytes& pattern) {
