@@ -1,6 +1,6 @@
 // The character chart: 22 rows of up to six groups (character or control name, decimal,
 // hex), code r + 22 * g in group g of row r. It writes from row 1 column 1 with
-// newlines only, in line mode, and fills exactly 24 rows so that nothing scrolls.
+// newlines only and fills exactly 24 rows so that nothing scrolls.
 #include "screen/chart.h"
 
 #include <cstdio>

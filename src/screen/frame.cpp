@@ -1,6 +1,6 @@
 // The editor screen's frame. It is drawn with newlines and tabs on a cleared screen, so
-// it relies on the terminal's tab stops every 8 columns and on line mode, in which a
-// newline returns to column 1.
+// it relies on the terminal's tab stops every 8 columns and on the driver's output
+// translation, which makes a newline return to column 1 (on in both input modes).
 #include "screen/frame.h"
 
 #include <string>

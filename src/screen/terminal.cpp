@@ -156,9 +156,9 @@ bool save_modes() {
     return true;
 }
 
-// Key mode: curses raw() and noecho(), then the driver set directly, since this
-// machine's curses leaves carriage-return translation to chance. Output translation
-// stays on, so a newline always starts the next row.
+// Key mode: curses raw() and noecho(), then the driver set directly, since the curses
+// library turns carriage-return and newline translation off on its own. Output
+// translation stays on, so a newline always starts the next row.
 // Pending output is flushed only after the switch: it often answers a prompt, and a key
 // pressed as soon as the answer shows must not meet line mode, where the driver would
 // echo it and turn Ctrl-C into a signal. Line mode translates output alike, so nothing
