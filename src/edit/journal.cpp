@@ -11,13 +11,19 @@
 
 namespace fenk {
 
-void restart_journal() {
+namespace {
+
+// Forgets every entry and gives their memory back.
+void discard_journal() {
     UndoJournal& journal = editor.undo_journal;
     journal.chunks.clear();
     journal.chunks.shrink_to_fit();
     journal.undo_newest = 0;
-    journal.undo_open = true;
 }
+
+}  // namespace
+
+void restart_journal() { discard_journal(); }
 
 bool record_edit() {
     UndoJournal& journal = editor.undo_journal;
@@ -51,10 +57,7 @@ void undo_edits() {
     }
     editor.cursor_offset = journal.chunks[0]->offsets[0];
     editor.current_sector = editor.cursor_offset / SECTOR_BYTES;
-    journal.chunks.clear();
-    journal.chunks.shrink_to_fit();
-    journal.undo_newest = 0;
-    journal.undo_open = false;
+    discard_journal();
     screen::show_message("Undo!");
     screen::draw_sector();
 }

@@ -32,8 +32,8 @@ struct UndoChunk {
     std::array<std::uint8_t, UNDO_CHUNK_ENTRIES> old_bytes;
 };
 struct UndoJournal {
-    bool undo_open = false;                          // a pass has started and not been undone
-    std::size_t undo_newest = 0;                     // number of recorded edits; 0 = none
+    std::size_t undo_newest = 0;                     // number of recorded edits; 0 = none;
+                                                     // the next free entry is the open one
     std::vector<std::unique_ptr<UndoChunk>> chunks;  // hold undo_newest entries
 };
 
