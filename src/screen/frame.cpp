@@ -57,6 +57,14 @@ void show_current_prompt() {
     }
 }
 
+// After a repaint the prompt stands empty again, so what was typed of the answer before
+// it is dropped too: kept, it would still count as the start of the answer although
+// the screen no longer shows it and the driver could no longer erase it.
+void show_prompt_after_repaint() {
+    terminal::discard_typed_input();
+    show_current_prompt();
+}
+
 std::string repeat(char c, std::size_t n) { return std::string(n, c); }
 
 void draw_boxes() {
@@ -134,7 +142,7 @@ namespace fenk::screen {
 void begin_prompt(const char* text, int answer_col, bool home_after_text) {
     current_prompt = Prompt{text, answer_col, home_after_text};
     show_current_prompt();
-    after_repaint = show_current_prompt;
+    after_repaint = show_prompt_after_repaint;
 }
 
 void end_prompt() { after_repaint = nullptr; }

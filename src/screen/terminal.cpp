@@ -197,6 +197,10 @@ void line_mode() {
     apply(modes);
 }
 
+void discard_typed_input() {
+    if (!memory_io) ::tcflush(STDIN_FILENO, TCIFLUSH);
+}
+
 bool type_known() {
     int status = 0;
     if (setupterm(nullptr, STDOUT_FILENO, &status) != OK) return false;

@@ -35,6 +35,8 @@ void start_curses();
 void end_curses();
 void key_mode();   // raw input, no echo, no signals from keys
 void line_mode();  // echo, line editing, Return ends the line with byte 10
+// Drops what the terminal holds of input not yet read (a half-typed line).
+void discard_typed_input();
 
 // Hooks into the editor above. on_resume runs from the wait for input after a continue
 // signal; on_input_end runs when standard input ends or fails.

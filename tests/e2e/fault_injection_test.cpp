@@ -236,42 +236,63 @@ struct SignalPlace {
     const char* answer;                 // typed in pieces, with signals between them
     const char* result;                 // the message at the end
     std::string (*image)(std::string);  // the image afterwards
+    // For a prompt: its text, shown again, empty, after the repaint of a continue
+    // signal, which also drops what was typed of the answer; null elsewhere.
+    const char* reshown;
 };
 
 std::string same(std::string bytes) { return bytes; }
 
 const SignalPlace SIGNAL_PLACES[] = {
-    {"GotoPrompt", "G", "Enter sector to goto:", {19, 36}, "3\r", "At requested sector", same},
+    {"GotoPrompt",
+     "G",
+     "Enter sector to goto:",
+     {19, 36},
+     "3\r",
+     "At requested sector",
+     same,
+     "Enter sector to goto:"},
     {"JumpPrompt",
      "J",
      "Enter byte to jump to:",
      {19, 37},
      "500\r",
      "At sector of requested byte",
-     same},
+     same,
+     "Enter byte to jump to:"},
     {"SearchPrompt",
      ">",
      "Enter string to locate ($num for hex):",
      {19, 53},
      "$4c4D\r",
      "String found",
-     same},
+     same,
+     "Enter string to locate ($num for hex):"},
     {"HexEdit",
      "H",
      "HEX editing mode.  ESC twice returns to command mode",
      {3, 4},
      "4142\x1b[B43\x1b\x1b",
      "Returning to command mode",
-     [](std::string b) { return b.replace(0, 2, "AB").replace(22, 1, "C"); }},
+     [](std::string b) { return b.replace(0, 2, "AB").replace(22, 1, "C"); },
+     nullptr},
     {"TextEdit",
      "A",
      "ASC editing mode.  ESC twice returns to command mode",
      {3, 55},
      "xy\x1b[Dz\x1b\x1b",
      "Returning to command mode",
-     [](std::string b) { return b.replace(0, 2, "xz"); }},
-    {"Chart", "T", "", {24, 24}, "x ", "Waiting for command", same},
-    {"SavePrompt", "S", "", {17, 14}, "copy.bin\r", "File saved", same},
+     [](std::string b) { return b.replace(0, 2, "xz"); },
+     nullptr},
+    {"Chart", "T", "", {24, 24}, "x ", "Waiting for command", same, nullptr},
+    {"SavePrompt",
+     "S",
+     "",
+     {17, 14},
+     "copy.bin\r",
+     "File saved",
+     same,
+     "Enter save-file, return for f.bin"},
 };
 
 void PrintTo(const SignalPlace& place, std::ostream* os) { *os << place.name; }
@@ -309,8 +330,16 @@ TEST_P(SignalsAtRandomMoments, ChangeNothingAndTheActionCompletes) {
                 std::uniform_int_distribution<std::size_t>(0, (answer.size() - typed) / 2)(rng);
             s.send(answer.substr(typed, piece));
             typed += piece;
+            const std::size_t mark = s.transcript_size();
             s.signal(sig);
             if (sig == SIGSTOP) s.signal(SIGCONT);
+            if (place.reshown && (sig == SIGCONT || sig == SIGSTOP)) {
+                ASSERT_TRUE(s.wait_until([&] {
+                    return s.transcript_contains("\x1b[H\x1b[2J", mark) &&
+                           message_text(s) == place.reshown && s.cursor() == place.cursor;
+                }));
+                typed = 0;  // the answer starts afresh
+            }
             s.pump(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 3)(rng)));
         }
         // A continue signal still pending would repaint over the result: let them all land.

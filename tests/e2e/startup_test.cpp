@@ -179,6 +179,28 @@ TEST(Signals, ContinueDuringAPromptShowsThePromptAgainInLineMode) {
     EXPECT_EQ(s.text(16, 31, 11), "Sector: 3/4");
 }
 
+// The repaint blanks what was typed of the answer, so the answer starts afresh: a digit
+// typed before the stop must not silently join the one typed after it.
+TEST(Signals, ContinueDuringAPromptStartsTheAnswerAfresh) {
+    TempDir dir;
+    Session s = start_editor(dir, std::string(900, 'z'));
+    s.send("g");
+    ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{19, 36}; }));
+    s.send("2");
+    ASSERT_TRUE(s.wait_for_text(19, 36, "2"));
+    const std::size_t mark = s.transcript_size();
+    s.signal(SIGSTOP);
+    wait_stopped(s);
+    s.signal(SIGCONT);
+    ASSERT_TRUE(s.wait_until([&] {
+        return s.transcript_contains(CLEAR, mark) &&
+               message_text(s) == "Enter sector to goto:" && s.cursor() == std::pair{19, 36};
+    }));
+    s.send("3\r");
+    ASSERT_TRUE(wait_message(s, "At requested sector"));
+    EXPECT_EQ(s.text(16, 31, 11), "Sector: 3/4");
+}
+
 TEST(Signals, ContinueDuringTheExitQuestionShowsTheQuestionAgain) {
     TempDir dir;
     Session s = start_editor(dir, std::string(300, 'z'));
