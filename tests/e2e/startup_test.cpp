@@ -193,8 +193,8 @@ TEST(Signals, ContinueDuringAPromptStartsTheAnswerAfresh) {
     wait_stopped(s);
     s.signal(SIGCONT);
     ASSERT_TRUE(s.wait_until([&] {
-        return s.transcript_contains(CLEAR, mark) &&
-               message_text(s) == "Enter sector to goto:" && s.cursor() == std::pair{19, 36};
+        return s.transcript_contains(CLEAR, mark) && message_text(s) == "Enter sector to goto:" &&
+               s.cursor() == std::pair{19, 36};
     }));
     s.send("3\r");
     ASSERT_TRUE(wait_message(s, "At requested sector"));
