@@ -160,19 +160,27 @@ TEST(Signals, ContinueRepaintsAtOnceWhileWaitingForAKey) {
     }
 }
 
+// Stops the editor (when asked), continues it, and waits until its repaint has shown
+// `message` again with the cursor at `at`.
+testing::AssertionResult continue_and_wait_for(Session& s, bool stop_first,
+                                               std::string_view message, std::pair<int, int> at) {
+    const std::size_t mark = s.transcript_size();
+    if (stop_first) {
+        s.signal(SIGSTOP);
+        wait_stopped(s);
+    }
+    s.signal(SIGCONT);
+    return s.wait_until([&] {
+        return s.transcript_contains(CLEAR, mark) && message_text(s) == message && s.cursor() == at;
+    });
+}
+
 TEST(Signals, ContinueDuringAPromptShowsThePromptAgainInLineMode) {
     TempDir dir;
     Session s = start_editor(dir, std::string(900, 'z'));
     s.send("g");
     ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{19, 36}; }));
-    const std::size_t mark = s.transcript_size();
-    s.signal(SIGSTOP);
-    wait_stopped(s);
-    s.signal(SIGCONT);
-    ASSERT_TRUE(s.wait_until([&] {
-        return s.transcript_contains(CLEAR, mark) && message_text(s) == "Enter sector to goto:" &&
-               s.cursor() == std::pair{19, 36};
-    }));
+    ASSERT_TRUE(continue_and_wait_for(s, true, "Enter sector to goto:", {19, 36}));
     EXPECT_EQ(s.child_termios().c_lflag & (ICANON | ECHO), tcflag_t{ICANON | ECHO});
     s.send("3\r");
     ASSERT_TRUE(wait_message(s, "At requested sector"));
@@ -188,14 +196,7 @@ TEST(Signals, ContinueDuringAPromptStartsTheAnswerAfresh) {
     ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{19, 36}; }));
     s.send("2");
     ASSERT_TRUE(s.wait_for_text(19, 36, "2"));
-    const std::size_t mark = s.transcript_size();
-    s.signal(SIGSTOP);
-    wait_stopped(s);
-    s.signal(SIGCONT);
-    ASSERT_TRUE(s.wait_until([&] {
-        return s.transcript_contains(CLEAR, mark) && message_text(s) == "Enter sector to goto:" &&
-               s.cursor() == std::pair{19, 36};
-    }));
+    ASSERT_TRUE(continue_and_wait_for(s, true, "Enter sector to goto:", {19, 36}));
     s.send("3\r");
     ASSERT_TRUE(wait_message(s, "At requested sector"));
     EXPECT_EQ(s.text(16, 31, 11), "Sector: 3/4");
@@ -210,12 +211,7 @@ TEST(Signals, ContinueDuringTheExitQuestionShowsTheQuestionAgain) {
     ASSERT_TRUE(wait_message(s, "Returning to command mode"));
     s.send("q");
     ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{19, 41}; }));
-    const std::size_t mark = s.transcript_size();
-    s.signal(SIGCONT);
-    ASSERT_TRUE(s.wait_until([&] {
-        return s.transcript_contains(CLEAR, mark) &&
-               message_text(s) == "File modified, Ok to exit?" && s.cursor() == std::pair{19, 41};
-    }));
+    ASSERT_TRUE(continue_and_wait_for(s, false, "File modified, Ok to exit?", {19, 41}));
     s.send("n");
     ASSERT_TRUE(wait_message(s, "Returning to command mode"));
     EXPECT_TRUE(s.running());
