@@ -39,6 +39,7 @@ bool record_edit() {
     auto offset = static_cast<std::size_t>(editor.cursor_offset);
     chunk.offsets[index] = editor.cursor_offset;
     chunk.old_bytes[index] = editor.image.bytes()[offset];
+    mark_dirty(editor.dirty_map, editor.cursor_offset);
     ++journal.undo_newest;
     return true;
 }
@@ -54,6 +55,8 @@ void undo_edits() {
         const UndoChunk& chunk = *journal.chunks[i / UNDO_CHUNK_ENTRIES];
         std::size_t index = i % UNDO_CHUNK_ENTRIES;
         image[static_cast<std::size_t>(chunk.offsets[index])] = chunk.old_bytes[index];
+        // Marked again: a save since the edit may have written the value now undone.
+        mark_dirty(editor.dirty_map, chunk.offsets[index]);
     }
     editor.cursor_offset = journal.chunks[0]->offsets[0];
     editor.current_sector = editor.cursor_offset / SECTOR_BYTES;

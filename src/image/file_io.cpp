@@ -1,7 +1,9 @@
 // Load and save. A load is all or nothing: the new image is allocated and read in full
 // before the old one is released. A save writes over the existing bytes and only then
 // sets the file's length, so a failed save never leaves the file shorter than it was;
-// "File saved" is shown only after every byte is synced to disk.
+// "File saved" is shown only after every byte is synced to disk. A save back to the file
+// the image was read from or last written to, while that file's status shows it unchanged,
+// writes only the regions edits have touched.
 #include "image/file_io.h"
 
 #include <fcntl.h>
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <span>
 
 #include "control/keys.h"
@@ -63,11 +66,12 @@ bool read_all(int fd, std::span<std::uint8_t> bytes) {
     return true;
 }
 
-bool write_all(int fd, std::span<const std::uint8_t> bytes) {
+// Writes `bytes` at byte `offset` of the file; a short write is not done.
+bool write_all(int fd, std::span<const std::uint8_t> bytes, std::int32_t offset) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         std::size_t want = std::min(IO_BLOCK, bytes.size() - done);
-        ssize_t put = ::write(fd, bytes.data() + done, want);
+        ssize_t put = ::pwrite(fd, bytes.data() + done, want, offset + static_cast<off_t>(done));
         if (put < 0 && errno == EINTR) continue;
         if (put < 0) return false;
         done += static_cast<std::size_t>(put);
@@ -76,11 +80,54 @@ bool write_all(int fd, std::span<const std::uint8_t> bytes) {
 }
 
 // Writes the whole image over the start of an open file, cuts the file to the image's
-// length, syncs and closes it. errno tells why on failure.
-bool write_image(FileDescriptor& file) {
+// length and syncs it. errno tells why on failure.
+bool write_whole(int fd) {
     auto bytes = std::span<const std::uint8_t>(editor.image.bytes());
-    return write_all(file.get(), bytes) && ::ftruncate(file.get(), editor.image_size) == 0 &&
-           ::fsync(file.get()) == 0 && file.close();
+    return write_all(fd, bytes, 0) && ::ftruncate(fd, editor.image_size) == 0 && ::fsync(fd) == 0;
+}
+
+// Writes the dirty runs of the image at their places in a file that holds the rest of it
+// already, then syncs it; with nothing dirty only the sync is left.
+bool write_dirty_runs(int fd) {
+    auto bytes = std::span<const std::uint8_t>(editor.image.bytes());
+    DirtyRun run;
+    for (std::int32_t from = 0; next_dirty_run(editor.dirty_map, editor.image_size, from, run);
+         from = run.end) {
+        auto first = static_cast<std::size_t>(run.first);
+        auto part = bytes.subspan(first, static_cast<std::size_t>(run.end) - first);
+        if (!write_all(fd, part, run.first)) return false;
+    }
+    return ::fsync(fd) == 0;
+}
+
+bool write_image(FileDescriptor& file) { return write_whole(file.get()) && file.close(); }
+
+FileIdentity identity_of(const struct stat& status) {
+    return {true,
+            static_cast<std::uint64_t>(status.st_dev),
+            static_cast<std::uint64_t>(status.st_ino),
+            static_cast<std::int64_t>(status.st_size),
+            static_cast<std::int64_t>(status.st_mtim.tv_sec),
+            static_cast<std::int64_t>(status.st_mtim.tv_nsec),
+            static_cast<std::int64_t>(status.st_ctim.tv_sec),
+            static_cast<std::int64_t>(status.st_ctim.tv_nsec)};
+}
+
+// Only the dirty regions need writing when the file is the one named by file_name, known
+// to hold the rest of the image and unchanged since: same file, size and times. Anything
+// else, or an image mostly dirty, is written whole.
+bool may_write_dirty_runs(const char* path, const struct stat& status) {
+    return editor.file_identity.known && std::strcmp(path, editor.file_name.data()) == 0 &&
+           identity_of(status) == editor.file_identity && !mostly_dirty(editor.dirty_map);
+}
+
+// Writes the image to an open file (only its dirty runs when `in_place`) and syncs it, notes
+// what the file looks like now in `identity`, and closes it. errno tells why on failure.
+bool write_and_close(FileDescriptor& file, bool in_place, FileIdentity& identity) {
+    if (!(in_place ? write_dirty_runs(file.get()) : write_whole(file.get()))) return false;
+    struct stat status;
+    identity = ::fstat(file.get(), &status) == 0 ? identity_of(status) : FileIdentity{};
+    return file.close();
 }
 
 void copy_name(std::array<char, NAME_BYTES>& to, const char* name) {
@@ -136,6 +183,17 @@ void load_file(const char* path) {
         const char* reason = errno ? std::strerror(errno) : "the file ended early";
         return refuse_load(std::string("Cannot read file ") + path + ": " + reason);
     }
+    DirtyMap dirty;
+    try {
+        reset_dirty_map(dirty, size);
+    } catch (const std::bad_alloc&) {
+        return refuse_load(std::string("Not enough memory to load ") + path);
+    }
+    // A file that changed while it was read may hold other bytes than the image.
+    struct stat after;
+    bool steady = ::fstat(file.get(), &after) == 0 && identity_of(after) == identity_of(status);
+    editor.file_identity = steady ? identity_of(after) : FileIdentity{};
+    editor.dirty_map = std::move(dirty);
     editor.image = std::move(fresh);
     editor.image_size = size;
     editor.last_sector = size / SECTOR_BYTES;
@@ -160,9 +218,14 @@ void save_file(const char* path) {
                            " for writing: not a regular file");
     }
     screen::show_progress("SAVING");
-    if (!write_image(file)) {
+    FileIdentity written;
+    if (!write_and_close(file, may_write_dirty_runs(path, status), written)) {
+        // The file may hold part of the image now: the next save writes it whole.
+        editor.file_identity = FileIdentity{};
         return refuse_save(std::string("Cannot save file ") + path + ": " + std::strerror(errno));
     }
+    editor.file_identity = written;
+    clear_dirty_map(editor.dirty_map);
     screen::show_message("File saved");
     if (path != editor.file_name.data()) copy_name(editor.file_name, path);
     editor.file_modified = false;

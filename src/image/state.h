@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "image/dirty_map.h"
 #include "image/image_buffer.h"
 
 namespace fenk {
@@ -37,6 +38,21 @@ struct UndoJournal {
     std::vector<std::unique_ptr<UndoChunk>> chunks;  // hold undo_newest entries
 };
 
+// What a file looked like when the image was last read from it or written to it: while
+// its status still matches, the file holds the image except where the dirty map says.
+struct FileIdentity {
+    bool known = false;  // false: no file is known to hold the image
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;              // image_size when known
+    std::int64_t modified_seconds = 0;  // st_mtim
+    std::int64_t modified_nanoseconds = 0;
+    std::int64_t changed_seconds = 0;  // st_ctim
+    std::int64_t changed_nanoseconds = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
 struct EditorState {
     ImageBuffer image;                          // the file's bytes; replaced whole by each load
     std::int32_t image_size = 0;                // bytes in the image, < 2^31
@@ -52,6 +68,9 @@ struct EditorState {
     std::array<char, NAME_BYTES> save_input{};  // the line typed after S
     std::array<std::uint8_t, SEARCH_BUFFER_BYTES> search_buffer{};  // the current pattern
     UndoJournal undo_journal;
+    DirtyMap dirty_map;          // regions changed since the image and file_name's file
+                                 // last held the same bytes; sized for image_size
+    FileIdentity file_identity;  // file_name's file as last read or written
 };
 
 extern EditorState editor;

@@ -20,6 +20,7 @@ inline void load_image(const std::vector<std::uint8_t>& bytes) {
     if (!editor.image.allocate(size)) throw std::bad_alloc();
     std::copy(bytes.begin(), bytes.end(), editor.image.bytes().begin());
     editor.image_size = size;
+    reset_dirty_map(editor.dirty_map, size);
     editor.last_sector = size / SECTOR_BYTES;
     editor.file_loaded = true;
     terminal::use_memory("");
