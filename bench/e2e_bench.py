@@ -85,9 +85,20 @@ def time_write_fsync(path, data):
     return time.monotonic() - start
 
 
+def time_pwrite_fsync(path):
+    """The floor of a save back after a one-byte edit: one byte written in place, then fsync."""
+    start = time.monotonic()
+    fd = os.open(path, os.O_WRONLY)
+    os.pwrite(fd, b"Z", os.fstat(fd).st_size // 2)
+    os.fsync(fd)
+    os.close(fd)
+    return time.monotonic() - start
+
+
 def editor_session(binary, directory, name):
-    """Start to first painted sector, search to "String not found", save to "File
-    saved", and the peak resident memory, in one session."""
+    """Start to first painted sector, search to "String not found", a save under another
+    name (the whole image) and a save back to that name after a one-byte edit, each to
+    "File saved", and the peak resident memory, in one session."""
     start = time.monotonic()
     ed = Editor(binary, [name], directory)
     loaded = ed.wait_for(b"Offset: 0/")
@@ -99,16 +110,28 @@ def editor_session(binary, directory, name):
     t0 = time.monotonic()
     ed.send(b"$ffffffffffffffff\r")
     found = ed.wait_for(b"String not found", mark)
+    whole = save(ed, b"copy.bin")
+    mark = len(ed.out)
+    ed.send(b"h")
+    ed.wait_for(b"HEX editing mode", mark)
+    mark = len(ed.out)
+    ed.send(b"5a\x1b\x1b")
+    ed.wait_for(b"Returning to command mode", mark)
+    one_byte = save(ed, b"")
+    rss = ed.peak_rss_kib()
+    ed.quit()
+    return loaded - start, found - t0, whole, one_byte, rss
+
+
+def save(ed, name):
+    """S, then the name and Return: the time from that line to "File saved"."""
     mark = len(ed.out)
     ed.send(b"s")
     ed.wait_for(b"Enter save-file", mark)
     mark = len(ed.out)
-    t1 = time.monotonic()
-    ed.send(b"\r")
-    saved = ed.wait_for(b"File saved", mark)
-    rss = ed.peak_rss_kib()
-    ed.quit()
-    return loaded - start, found - t0, saved - t1, rss
+    start = time.monotonic()
+    ed.send(name + b"\r")
+    return ed.wait_for(b"File saved", mark) - start
 
 
 def start_without_file(binary, directory):
@@ -146,7 +169,10 @@ def main():
             "start_to_sector_seconds": statistics.median(s[0] for s in sessions),
             "search_not_found_seconds": statistics.median(s[1] for s in sessions),
             "save_seconds": statistics.median(s[2] for s in sessions),
-            "peak_rss_bytes": max(s[3] for s in sessions) * 1024,
+            "save_one_byte_seconds": statistics.median(s[3] for s in sessions),
+            "pwrite_fsync_seconds": median_time(
+                lambda: time_pwrite_fsync(os.path.join(directory, "copy.bin")), options.runs),
+            "peak_rss_bytes": max(s[4] for s in sessions) * 1024,
         }
         starts = [start_without_file(binary, directory) for _ in range(max(options.runs, 5))]
         results["start_no_file_seconds"] = statistics.median(s[0] for s in starts)

@@ -1,7 +1,9 @@
 // Load and save of a 1 GiB image against the floors of this machine, measured in the
 // same run: a plain read() of the file into a reused buffer and `cat FILE > /dev/null`
 // for the load (the file is in the page cache), write() plus fsync of the same bytes for
-// the save. A separate process loads the file once and reports its peak resident set.
+// the whole save, one 4 KiB pwrite() plus fsync for a save back after a one-byte edit;
+// saves after edits spread over the image compare with the whole save. A separate process
+// loads the file once and reports its peak resident set.
 //
 //   load_save_bench [--bench_dir=DIR] [benchmark flags]
 // The 1 GiB file is created in DIR (default $TMPDIR or /tmp) and removed at the end.
@@ -16,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "image/dirty_map.h"
 #include "image/file_io.h"
 #include "image/state.h"
 #include "screen/terminal.h"
@@ -140,6 +143,78 @@ void BM_WriteAndFsync(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(FILE_BYTES));
 }
 
+// Loads the input and saves it whole under output_path, which the image then belongs to:
+// later saves there may write only what changed.
+bool load_and_adopt_output(benchmark::State& state) {
+    fenk::terminal::use_memory("");
+    fenk::load_file(input_path.c_str());
+    check_loaded(state);
+    fenk::save_file(output_path.c_str());
+    fenk::terminal::take_output();
+    return !fenk::editor.file_modified &&
+           std::strcmp(fenk::editor.file_name.data(), output_path.c_str()) == 0;
+}
+
+// Changes the byte at `offset` the way an edit key does, dirty mark included.
+void edit_byte(std::size_t offset) {
+    fenk::editor.image.bytes()[offset] ^= 0x5a;
+    fenk::mark_dirty(fenk::editor.dirty_map, static_cast<std::int32_t>(offset));
+    fenk::editor.file_modified = true;
+}
+
+void save_back(benchmark::State& state) {
+    fenk::save_file(fenk::editor.file_name.data());
+    state.PauseTiming();
+    if (fenk::editor.file_modified) state.SkipWithError("the save failed");
+    fenk::terminal::take_output();
+    state.ResumeTiming();
+}
+
+// S and Return after a one-byte edit, the byte in another region each time.
+void BM_SaveAfterOneByteEdit(benchmark::State& state) {
+    if (!load_and_adopt_output(state)) state.SkipWithError("the first save failed");
+    std::size_t offset = FILE_BYTES / 3;
+    for (auto _ : state) {
+        state.PauseTiming();
+        offset = (offset + 7919 * 4096 + 13) % FILE_BYTES;
+        edit_byte(offset);
+        state.ResumeTiming();
+        save_back(state);
+    }
+    release_image();
+}
+
+// The floor of that save: one 4 KiB positioned write and an fsync of the same file.
+void BM_PwriteAndFsync(benchmark::State& state) {
+    std::vector<unsigned char> block(4096, 0x5a);
+    int fd = ::open(output_path.c_str(), O_WRONLY);
+    if (fd < 0) fail("open output");
+    off_t offset = FILE_BYTES / 3;
+    for (auto _ : state) {
+        offset = static_cast<off_t>((static_cast<std::size_t>(offset) + 7919 * 4096) % FILE_BYTES);
+        if (::pwrite(fd, block.data(), block.size(), offset) != 4096) fail("pwrite output");
+        if (::fsync(fd) != 0) fail("fsync");
+    }
+    ::close(fd);
+}
+
+// A save after edits spread evenly over the image: one byte in `percent` of its 4 KiB
+// regions, as far apart as that allows (every other region at 50).
+void BM_SaveAfterSpreadEdits(benchmark::State& state) {
+    if (!load_and_adopt_output(state)) state.SkipWithError("the first save failed");
+    auto percent = static_cast<std::size_t>(state.range(0));
+    std::size_t regions = FILE_BYTES / 4096;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (std::size_t r = 0; r < regions; ++r) {
+            if ((r + 1) * percent / 100 > r * percent / 100) edit_byte(r * 4096 + 100);
+        }
+        state.ResumeTiming();
+        save_back(state);
+    }
+    release_image();
+}
+
 // Peak resident set of a fresh process that loads the file once and holds the image.
 // The child reports its own high-water mark: the rusage of a spawned child would also
 // count the parent's memory, which it shared until the exec.
@@ -172,6 +247,26 @@ BENCHMARK(BM_CatToDevNull)
     ->Repetitions(7);
 BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
 BENCHMARK(BM_WriteAndFsync)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(5);
+BENCHMARK(BM_SaveAfterOneByteEdit)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(9);
+BENCHMARK(BM_PwriteAndFsync)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(9);
+BENCHMARK(BM_SaveAfterSpreadEdits)
+    ->Arg(1)
+    ->Arg(5)
+    ->Arg(10)
+    ->Arg(50)
+    ->Arg(100)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1)

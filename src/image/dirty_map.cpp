@@ -1,5 +1,6 @@
-// The dirty-region map: a bitmap over the image, 64 regions to a word, and a count of the
-// bits set so that the choice between a whole and a positioned save costs nothing.
+// The dirty-region map: a bitmap over the image, 64 regions to a word, with counts of the
+// bits set and of their runs kept as bits are set, so that choosing between a whole and
+// a positioned save costs nothing.
 #include "image/dirty_map.h"
 
 #include <algorithm>
@@ -9,6 +10,18 @@ namespace fenk {
 namespace {
 
 constexpr std::int32_t WORD_BITS = 64;
+
+// What one run costs a save, beyond its bytes, counted in regions written. The sync
+// dominates: on a virtual disk with the file in the page cache, a 1 GiB image took about
+// 2 us a region to write whole but about 20 us more for every separate run, as the pages
+// reach the disk one scattered write at a time. Counted high for disks that seek slower.
+constexpr std::int64_t RUN_COST_IN_REGIONS = 16;
+
+bool is_dirty(const DirtyMap& map, std::int32_t region) {
+    if (region < 0 || region >= map.regions) return false;
+    std::uint64_t word = map.words[static_cast<std::size_t>(region / WORD_BITS)];
+    return (word >> (region % WORD_BITS)) & 1;
+}
 
 // The first region at or after `region` whose bit equals `set`; map.regions when none.
 std::int32_t find_region(const DirtyMap& map, std::int32_t region, bool set) {
@@ -31,6 +44,7 @@ void reset_dirty_map(DirtyMap& map, std::int32_t image_size) {
     map.words.swap(words);
     map.regions = regions;
     map.dirty = 0;
+    map.runs = 0;
 }
 
 void mark_dirty(DirtyMap& map, std::int32_t offset) {
@@ -38,6 +52,8 @@ void mark_dirty(DirtyMap& map, std::int32_t offset) {
     std::uint64_t& word = map.words[static_cast<std::size_t>(region / WORD_BITS)];
     std::uint64_t bit = std::uint64_t{1} << (region % WORD_BITS);
     if (word & bit) return;
+    // A new region starts a run, extends one, or joins two into one.
+    map.runs += 1 - is_dirty(map, region - 1) - is_dirty(map, region + 1);
     word |= bit;
     ++map.dirty;
 }
@@ -45,6 +61,7 @@ void mark_dirty(DirtyMap& map, std::int32_t offset) {
 void clear_dirty_map(DirtyMap& map) {
     std::fill(map.words.begin(), map.words.end(), 0);
     map.dirty = 0;
+    map.runs = 0;
 }
 
 bool next_dirty_run(const DirtyMap& map, std::int32_t image_size, std::int32_t from,
@@ -60,8 +77,13 @@ bool next_dirty_run(const DirtyMap& map, std::int32_t image_size, std::int32_t f
     return true;
 }
 
-bool mostly_dirty(const DirtyMap& map) {
-    return std::int64_t{map.dirty} * 4 > std::int64_t{map.regions} * 3;
+// The whole write is one run of every region; the positioned writes are `runs` runs of
+// the dirty regions. Edits all in one place never tip it; one byte in every 17th region
+// and more, spread evenly, does.
+bool whole_write_is_cheaper(const DirtyMap& map) {
+    std::int64_t positioned = RUN_COST_IN_REGIONS * map.runs + map.dirty;
+    std::int64_t whole = RUN_COST_IN_REGIONS + map.regions;
+    return positioned > whole;
 }
 
 }  // namespace fenk

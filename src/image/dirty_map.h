@@ -15,6 +15,7 @@ struct DirtyMap {
                                        // may differ from the file on disk
     std::int32_t regions = 0;          // regions of the image, the last one maybe short
     std::int32_t dirty = 0;            // bits set, 0 <= dirty <= regions
+    std::int32_t runs = 0;             // runs of adjacent set bits, 0 <= runs <= dirty
 };
 
 // A run of adjacent dirty regions, as bytes of the image: [first, end).
@@ -33,8 +34,8 @@ void clear_dirty_map(DirtyMap& map);
 // The first run of dirty regions that starts at or after byte `from` (0, or the end of
 // the previous run), its end cut to the image's `image_size`; false when there is none.
 bool next_dirty_run(const DirtyMap& map, std::int32_t image_size, std::int32_t from, DirtyRun& run);
-// True when so much of the image is dirty that one whole write costs no more than the
-// positioned writes of its dirty runs.
-bool mostly_dirty(const DirtyMap& map);
+// True when one whole write of the image is expected to cost less than the positioned
+// writes of its dirty runs: when the runs are many and scattered.
+bool whole_write_is_cheaper(const DirtyMap& map);
 
 }  // namespace fenk

@@ -115,10 +115,10 @@ FileIdentity identity_of(const struct stat& status) {
 
 // Only the dirty regions need writing when the file is the one named by file_name, known
 // to hold the rest of the image and unchanged since: same file, size and times. Anything
-// else, or an image mostly dirty, is written whole.
+// else, or edits scattered so widely that one sweep is cheaper, is written whole.
 bool may_write_dirty_runs(const char* path, const struct stat& status) {
     return editor.file_identity.known && std::strcmp(path, editor.file_name.data()) == 0 &&
-           identity_of(status) == editor.file_identity && !mostly_dirty(editor.dirty_map);
+           identity_of(status) == editor.file_identity && !whole_write_is_cheaper(editor.dirty_map);
 }
 
 // Writes the image to an open file (only its dirty runs when `in_place`) and syncs it, notes
