@@ -11,6 +11,7 @@
 
 #include "edit/edit_modes.h"
 #include "edit/journal.h"
+#include "image/dirty_map.h"
 #include "image/state.h"
 #include "screen/terminal.h"
 
@@ -25,6 +26,7 @@ void load_blank_image() {
     editor = EditorState{};
     if (!editor.image.allocate(IMAGE_BYTES)) std::abort();
     editor.image_size = IMAGE_BYTES;
+    reset_dirty_map(editor.dirty_map, IMAGE_BYTES);
     editor.last_sector = IMAGE_BYTES / SECTOR_BYTES;
     editor.file_loaded = true;
     terminal::use_memory("");

@@ -30,7 +30,7 @@ SECTIONS = [
          "BM_Save", ("ratio", None)),
     ] + [
         (f"save back after edits in {p}% of the 4 KiB regions, spread evenly",
-         f"BM_SaveAfterSpreadEdits/{p}", "BM_Save", ("ratio", 1.0)) for p in (1, 5, 10, 50, 100)
+         f"BM_SaveAfterSpreadEdits/{p}", "BM_Save", ("ratio", 1.2)) for p in (1, 5, 10, 50, 100)
     ]),
 ]
 
@@ -52,7 +52,9 @@ def load_medians(paths):
         for run in data.get("benchmarks", []):
             if run.get("error_occurred"):
                 continue
-            name = run["run_name"].split("/")[0]
+            # "BM_X/10/iterations:1/repeats:5/real_time" is "BM_X/10": the name and its arguments.
+            name = "/".join(part for part in run["run_name"].split("/")
+                            if ":" not in part and part != "real_time")
             aggregate = run.get("aggregate_name")
             if aggregate == "median" or (aggregate is None and run.get("run_type") == "iteration"
                                          and run.get("repetitions", 1) <= 1):
