@@ -88,8 +88,12 @@ void redirect_to_dev_null(int fd) {
     close(null_fd);
 }
 
+// Sets the soft limit alone, as `ulimit -S` does: a test may raise it again in the running
+// child (prlimit) without privileges.
 void set_limit(int resource, rlim_t bytes) {
-    const rlimit limit{bytes, bytes};
+    rlimit limit{};
+    if (getrlimit(resource, &limit) != 0) fail_in_child("cannot read resource limit", "");
+    limit.rlim_cur = std::min(bytes, limit.rlim_max);
     if (setrlimit(resource, &limit) != 0) fail_in_child("cannot set resource limit", "");
 }
 
