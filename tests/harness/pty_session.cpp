@@ -89,8 +89,11 @@ void redirect_to_dev_null(int fd) {
     close(null_fd);
 }
 
+// Sets the soft limit alone, as `ulimit -S` does, so that a test can lift it again later.
 void set_limit(int resource, rlim_t bytes) {
-    const rlimit limit{bytes, bytes};
+    rlimit limit{};
+    if (getrlimit(resource, &limit) != 0) fail_in_child("cannot read resource limit", "");
+    limit.rlim_cur = bytes;
     if (setrlimit(resource, &limit) != 0) fail_in_child("cannot set resource limit", "");
 }
 

@@ -39,8 +39,8 @@ struct SessionOptions {
     std::string working_dir;         // the child changes to this directory first if non-empty
     bool use_pty_for_stdin = true;   // false: stdin is /dev/null (stderr stays on the pty)
     bool use_pty_for_stdout = true;  // false: stdout is /dev/null (stderr stays on the pty)
-    rlim_t address_space_limit = 0;  // RLIMIT_AS in the child, in bytes, if non-zero
-    rlim_t file_size_limit = 0;      // RLIMIT_FSIZE in bytes if non-zero
+    rlim_t address_space_limit = 0;  // soft RLIMIT_AS in the child, in bytes, if non-zero
+    rlim_t file_size_limit = 0;      // soft RLIMIT_FSIZE in bytes if non-zero
     int rows = screen_rows;          // the pty's window size at start; the screen's reads
     int cols = screen_cols;          // stay within 24x80 whatever it is
 };
