@@ -118,15 +118,17 @@ void close_screen() {
 
 enum class Unsaved { none, copied, lost };
 
-// The start of every ending the user did not ask for: unsaved edits go to the emergency
-// copy, whose name `copy` gets, then the screen is closed.
-Unsaved close_with_copy(const char*& copy) {
+// Unsaved edits go to the emergency copy, whose name `copy` gets.
+Unsaved write_copy(const char*& copy) {
     copy = nullptr;
-    Unsaved outcome = Unsaved::none;
-    if (editor.file_modified) {
-        copy = save_emergency_copy();
-        outcome = copy ? Unsaved::copied : Unsaved::lost;
-    }
+    if (!editor.file_modified) return Unsaved::none;
+    copy = save_emergency_copy();
+    return copy ? Unsaved::copied : Unsaved::lost;
+}
+
+// The start of every ending the user did not ask for: the copy, then the screen closed.
+Unsaved close_with_copy(const char*& copy) {
+    Unsaved outcome = write_copy(copy);
     close_screen();
     return outcome;
 }
@@ -252,12 +254,9 @@ void lost_terminal() {
 void end_by_error(const char* what) {
     std::array<char, 160> cause{};
     std::snprintf(cause.data(), cause.size(), "internal error (%s)", what);
-    if (!screen_open) {
-        std::fprintf(stderr, "fenk: %s\n", cause.data());
-        std::exit(1);
-    }
     const char* copy = nullptr;
-    Unsaved outcome = close_with_copy(copy);
+    Unsaved outcome = write_copy(copy);
+    if (screen_open) close_screen();  // before start-up opened it, the terminal is untouched
     report_ending(cause.data(), outcome, copy);
     std::exit(1);
 }
