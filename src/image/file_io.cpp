@@ -93,7 +93,7 @@ void copy_name(std::array<char, NAME_BYTES>& to, const char* name) {
 }
 
 // The bell and a reason formatted straight into the output buffer: nothing allocates.
-void show_refusal(const char* format, va_list args) {
+[[gnu::format(printf, 1, 0)]] void show_refusal(const char* format, va_list args) {
     screen::clear_message();
     screen::ring_bell();
     terminal::out_vformat(format, args);
