@@ -248,7 +248,8 @@ TEST(HarnessOptions, ResourceLimitsAreSetAndExceedingThemActsAsUnderAShell) {
     EXPECT_EQ(read_file(dir.file("big")).size(), 1000u);
 }
 
-// What an interactive shell gives a command it starts: no signal ignored or blocked, whatever the test runner ignores or blocks and whatever limits the test sets.
+// What an interactive shell gives a command it starts: no signal ignored or blocked,
+// whatever the test runner ignores or blocks and whatever limits the test sets.
 TEST(HarnessOptions, ChildGetsEverySignalAtItsDefaultActionAndUnblocked) {
     const auto previous_pipe = ::signal(SIGPIPE, SIG_IGN);
     const auto previous_xfsz = ::signal(SIGXFSZ, SIG_IGN);
