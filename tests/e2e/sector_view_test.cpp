@@ -143,6 +143,17 @@ TEST(SectorView, CountersOfLargeImagesFitTheStatusLine) {
                   status_row(c.sector_col, "Sector: " + c.last_sector + "/" + c.sectors,
                              c.offset_col, "Offset: " + last + "/" + size));
         EXPECT_EQ(s.text(17, 1, 13 + static_cast<int>(path.size())), "   Filespec: " + path);
+        // An edit mode updates the moved offset counter in its place.
+        s.send("a");
+        ASSERT_TRUE(s.wait_for_text(19, 14, "ASC editing mode."));
+        s.send("\x1b[D");
+        const std::string before_last = std::to_string(c.size - 2);
+        ASSERT_TRUE(s.wait_for_text(16, c.offset_col, "Offset: " + before_last + "/" + size));
+        EXPECT_EQ(s.row_text(16),
+                  status_row(c.sector_col, "Sector: " + c.last_sector + "/" + c.sectors,
+                             c.offset_col, "Offset: " + before_last + "/" + size));
+        s.send("\x1b\x1b");
+        ASSERT_TRUE(wait_message(s, "Returning to command mode"));
         s.send("\x1b[D");
         ASSERT_TRUE(wait_message(s, "At begining of data"));
         EXPECT_EQ(s.row_text(16), at_start);
