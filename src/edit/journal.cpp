@@ -23,7 +23,10 @@ void discard_journal() {
 
 }  // namespace
 
-void restart_journal() { discard_journal(); }
+void restart_journal() {
+    discard_journal();
+    editor.undo_journal.modified_before = editor.file_modified;
+}
 
 bool record_edit() {
     UndoJournal& journal = editor.undo_journal;
@@ -49,7 +52,8 @@ void undo_edits() {
     if (!editor.file_modified || journal.undo_newest == 0) {
         return screen::show_message("Nothing to undo");
     }
-    editor.file_modified = false;
+    // Edits of earlier passes stay in the image, and so stay unsaved.
+    editor.file_modified = journal.modified_before;
     auto image = editor.image.bytes();
     for (std::size_t i = journal.undo_newest; i-- > 0;) {
         const UndoChunk& chunk = *journal.chunks[i / UNDO_CHUNK_ENTRIES];

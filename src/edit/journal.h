@@ -9,7 +9,8 @@ void restart_journal();
 // overwrites it. False when the memory for the entry cannot be had: the edit must then
 // be refused, so that no byte is ever changed without being journalled.
 bool record_edit();
-// The U command: reverts every edit of the latest pass and shows the first one.
+// The U command: reverts every edit of the latest pass and shows the first one. The
+// image stays modified when the pass began with unsaved edits of earlier passes.
 void undo_edits();
 
 }  // namespace fenk

@@ -11,7 +11,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <span>
@@ -136,24 +139,42 @@ void copy_name(std::array<char, NAME_BYTES>& to, const char* name) {
     to[length] = '\0';
 }
 
-// A load that failed: bell, the reason, and the name of the image still loaded back in
-// the filespec field over what was typed.
-void refuse_load(const std::string& message) {
+// The bell and a reason formatted straight into the output buffer: nothing allocates.
+[[gnu::format(printf, 1, 0)]] void show_refusal(const char* format, va_list args) {
     screen::clear_message();
     screen::ring_bell();
-    terminal::out(message);
+    terminal::out_vformat(format, args);
+}
+
+// A load that failed: bell, the reason, and the name of the image still loaded back in
+// the filespec field over what was typed.
+[[gnu::format(printf, 1, 2)]] void refuse_load(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    show_refusal(format, args);
+    va_end(args);
     screen::show_file_name(editor.file_name.data());
 }
 
-void refuse_save(const std::string& message) {
-    screen::clear_message();
-    screen::ring_bell();
-    terminal::out(message);
+[[gnu::format(printf, 1, 2)]] void refuse_save(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    show_refusal(format, args);
+    va_end(args);
     screen::home_message();
 }
 
-constexpr const char* NAME_TOO_LONG = "File name too long (127 characters at most)";
-constexpr const char* NAME_WITH_ZERO = "File name holds a zero byte";
+constexpr char NAME_TOO_LONG[] = "File name too long (127 characters at most)";
+constexpr char NAME_WITH_ZERO[] = "File name holds a zero byte";
+
+// Gives the emergency copy the permission bits of the file it copies, so that it is
+// never more widely readable than that file; it keeps its 0600 when the file is gone.
+void give_permissions_of(int fd, const char* original) {
+    struct stat status;
+    if (::stat(original, &status) == 0 && S_ISREG(status.st_mode)) {
+        ::fchmod(fd, status.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO));
+    }
+}
 
 }  // namespace
 
@@ -161,33 +182,32 @@ void load_file(const char* path) {
     if (std::strlen(path) >= NAME_BYTES) return refuse_load(NAME_TOO_LONG);
     // Non-blocking, so that opening a FIFO cannot hang the editor.
     FileDescriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!file.valid()) return refuse_load(std::string("Cannot open file ") + path);
+    if (!file.valid()) return refuse_load("Cannot open file %s", path);
     struct stat status;
     if (::fstat(file.get(), &status) != 0) {
-        return refuse_load(std::string("Cannot read file ") + path + ": " + std::strerror(errno));
+        return refuse_load("Cannot read file %s: %s", path, std::strerror(errno));
     }
     if (!S_ISREG(status.st_mode)) {
-        return refuse_load(std::string("Cannot open file ") + path + ": not a regular file");
+        return refuse_load("Cannot open file %s: not a regular file", path);
     }
     if (status.st_size > MAX_IMAGE_SIZE) {
-        return refuse_load(std::string("File ") + path + " is too large (" +
-                           std::to_string(MAX_IMAGE_SIZE) + " bytes at most)");
+        return refuse_load("File %s is too large (%d bytes at most)", path, MAX_IMAGE_SIZE);
     }
     screen::show_progress("LOADING");
     auto size = static_cast<std::int32_t>(status.st_size);
     ImageBuffer fresh;
     if (!fresh.allocate(size)) {
-        return refuse_load(std::string("Not enough memory to load ") + path);
+        return refuse_load("Not enough memory to load %s", path);
     }
     if (!read_all(file.get(), fresh.bytes())) {
         const char* reason = errno ? std::strerror(errno) : "the file ended early";
-        return refuse_load(std::string("Cannot read file ") + path + ": " + reason);
+        return refuse_load("Cannot read file %s: %s", path, reason);
     }
     DirtyMap dirty;
     try {
         reset_dirty_map(dirty, size);
     } catch (const std::bad_alloc&) {
-        return refuse_load(std::string("Not enough memory to load ") + path);
+        return refuse_load("Not enough memory to load %s", path);
     }
     // A file that changed while it was read may hold other bytes than the image.
     struct stat after;
@@ -211,18 +231,17 @@ void load_file(const char* path) {
 void save_file(const char* path) {
     if (std::strlen(path) >= NAME_BYTES) return refuse_save(NAME_TOO_LONG);
     FileDescriptor file(::open(path, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666));
-    if (!file.valid()) return refuse_save(std::string("Cannot open file ") + path + " for writing");
+    if (!file.valid()) return refuse_save("Cannot open file %s for writing", path);
     struct stat status;
     if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        return refuse_save(std::string("Cannot open file ") + path +
-                           " for writing: not a regular file");
+        return refuse_save("Cannot open file %s for writing: not a regular file", path);
     }
     screen::show_progress("SAVING");
     FileIdentity written;
     if (!write_and_close(file, may_write_dirty_runs(path, status), written)) {
         // The file may hold part of the image now: the next save writes it whole.
         editor.file_identity = FileIdentity{};
-        return refuse_save(std::string("Cannot save file ") + path + ": " + std::strerror(errno));
+        return refuse_save("Cannot save file %s: %s", path, std::strerror(errno));
     }
     editor.file_identity = written;
     clear_dirty_map(editor.dirty_map);
@@ -243,8 +262,10 @@ void load_prompt() {
 }
 
 void save_prompt() {
-    std::string prompt = std::string("Enter save-file, return for ") + editor.file_name.data();
-    screen::begin_prompt(prompt.c_str(), 0, false);
+    static std::array<char, NAME_BYTES + 32> prompt;  // shown again after a repaint
+    std::snprintf(prompt.data(), prompt.size(), "Enter save-file, return for %s",
+                  editor.file_name.data());
+    screen::begin_prompt(prompt.data(), 0, false);
     std::int32_t length = 0;
     auto buffer = std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(editor.save_input.data()),
                                           NAME_BYTES - 1);
@@ -260,19 +281,25 @@ void save_prompt() {
     save_file(editor.save_input.data());
 }
 
-std::string save_emergency_copy() {
-    std::string base = editor.file_name[0] ? editor.file_name.data() : "fenk";
-    base += ".save";
+const char* save_emergency_copy() {
+    static std::array<char, NAME_BYTES + 16> name;
+    const char* base = editor.file_name[0] ? editor.file_name.data() : "fenk";
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        std::string name = attempt == 0 ? base : base + "." + std::to_string(attempt);
-        FileDescriptor file(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (attempt == 0) {
+            std::snprintf(name.data(), name.size(), "%s.save", base);
+        } else {
+            std::snprintf(name.data(), name.size(), "%s.save.%d", base, attempt);
+        }
+        // Private from the first byte: created 0600, widened at most to the file's own bits.
+        FileDescriptor file(::open(name.data(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (!file.valid() && errno == EEXIST) continue;
-        if (!file.valid()) return {};
-        if (write_image(file)) return name;
-        ::unlink(name.c_str());
-        return {};
+        if (!file.valid()) return nullptr;
+        give_permissions_of(file.get(), base);
+        if (write_image(file)) return name.data();
+        ::unlink(name.data());
+        return nullptr;
     }
-    return {};
+    return nullptr;
 }
 
 }  // namespace fenk

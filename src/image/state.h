@@ -36,6 +36,8 @@ struct UndoJournal {
     std::size_t undo_newest = 0;                     // number of recorded edits; 0 = none;
                                                      // the next free entry is the open one
     std::vector<std::unique_ptr<UndoChunk>> chunks;  // hold undo_newest entries
+    bool modified_before = false;  // file_modified when the pass began: earlier passes
+                                   // left edits that no load or save has covered
 };
 
 // What a file looked like when the image was last read from it or written to it: while
@@ -62,7 +64,8 @@ struct EditorState {
                                                 // may reach past image_size, never written there
     bool file_loaded = false;                   // set by the first successful load, never cleared
     bool file_modified = false;                 // set by every accepted edit key; cleared by a
-                                                // successful load or save and by an undo
+                                                // successful load or save and by an undo of
+                                                // a pass that began with nothing unsaved
     std::array<char, NAME_BYTES> file_name{};   // last loaded or saved name, terminated
     std::array<char, NAME_BYTES> load_input{};  // the word typed after L
     std::array<char, NAME_BYTES> save_input{};  // the line typed after S

@@ -41,10 +41,8 @@ void print_chart_row(int row) {
     terminal::out(groups == 6 ? "  \n" : " |\n");
 }
 
-}  // namespace
-
 // Drawn in key mode, like the frame: keys typed meanwhile are not echoed over the chart.
-void show_char_table() {
+void draw_chart() {
     terminal::key_mode();
     clear_screen();
     terminal::out("  ");
@@ -55,8 +53,18 @@ void show_char_table() {
     for (int row = 0; row < CHART_ROWS; ++row) print_chart_row(row);
     terminal::out("  Hit space to continue");
     terminal::key_mode();
+}
+
+}  // namespace
+
+// A repaint for a continue or window-size signal shows the chart again, since it still
+// waits for the space.
+void show_char_table() {
+    draw_chart();
+    after_repaint = draw_chart;
     while (read_byte() != ' ') {
     }
+    after_repaint = nullptr;
     redraw_screen();
     show_message("Waiting for command");
 }

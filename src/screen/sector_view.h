@@ -13,7 +13,8 @@ void draw_sector();
 // True when the byte may be shown as itself in the text panel.
 bool is_displayable(int byte);
 
-// Writes the offset counter's numbers at row 16, column 61.
+// Writes the offset counter's numbers at row 16, column 61, or both counters when they
+// stand away from their home columns.
 void draw_offset_numbers();
 
 }  // namespace fenk::screen

@@ -1,25 +1,33 @@
 // The terminal layer: output buffer, input buffer, input modes and the wait for input.
-// Output is collected and written with as few write() calls as possible: a paste of a
-// megabyte costs a handful of writes, not one per key.
+// Output is collected in a buffer of fixed capacity and written with as few write()
+// calls as possible: a paste of a megabyte costs a handful of writes, not one per key.
+// Nothing here allocates once the program runs, so no key, message or repaint can fail
+// for want of memory.
 #include "screen/terminal.h"
 
 #include <curses.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <term.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <vector>
+#include <cstring>
 
 namespace fenk::terminal {
 namespace {
 
-std::string output;  // pending output, in order
+// Pending output, in order. When it fills, it is written out (or, in memory mode, moved
+// to memory_output) before more is added.
+constexpr std::size_t OUTPUT_CAPACITY = 64 * 1024;
+std::array<char, OUTPUT_CAPACITY> output;
+std::size_t output_length = 0;
 std::array<unsigned char, 4096> input_buffer;
 std::size_t input_next = 0;  // input_buffer[input_next .. input_end) is unread
 std::size_t input_end = 0;
@@ -32,11 +40,14 @@ bool line_mode_on = false;
 bool memory_io = false;  // tests: input from memory_input, output kept
 std::string memory_input;
 std::size_t memory_next = 0;
+std::string memory_output;  // output moved out of the full buffer in memory mode
 
 void (*resume_hook)() = nullptr;
 void (*input_end_hook)() = nullptr;
-volatile sig_atomic_t continue_pending = 0;
-sigset_t wait_mask;  // the signal mask while waiting: continue unblocked
+void (*ending_signal_hook)(int) = nullptr;
+volatile sig_atomic_t repaint_pending = 0;  // a continue or window-size signal came
+volatile sig_atomic_t ending_signal = 0;    // the terminating signal that came, or 0
+sigset_t wait_mask;  // the signal mask while waiting: the held signals unblocked
 
 // Writes all of `data`; a short write is not done. Write errors (a terminal that hung
 // up) drop the output: there is nobody to show it to.
@@ -52,12 +63,24 @@ void write_all(const char* data, std::size_t length) {
     }
 }
 
-// Waits until standard input is readable, running the repaint of a continue signal
-// whenever one came. Pending output is flushed before every wait.
+// Writes out the buffer's contents and empties it.
+void write_buffer() {
+    if (memory_io) {
+        memory_output.append(output.data(), output_length);
+    } else {
+        write_all(output.data(), output_length);
+    }
+    output_length = 0;
+}
+
+// Waits until standard input is readable, serving the held signals whenever one came: a
+// terminating signal ends the program through its hook; a continue or window-size signal
+// runs the repaint. Pending output is flushed before every wait.
 void wait_for_input() {
     for (;;) {
-        if (continue_pending) {
-            continue_pending = 0;
+        if (ending_signal && ending_signal_hook) ending_signal_hook(ending_signal);
+        if (repaint_pending) {
+            repaint_pending = 0;
             if (resume_hook) resume_hook();
         }
         flush_output();
@@ -103,22 +126,35 @@ void apply(const termios& modes) { ::tcsetattr(STDIN_FILENO, TCSANOW, &modes); }
 
 }  // namespace
 
-void out(std::string_view text) { output.append(text); }
+void out(std::string_view text) {
+    while (!text.empty()) {
+        if (output_length == OUTPUT_CAPACITY) write_buffer();
+        std::size_t n = std::min(text.size(), OUTPUT_CAPACITY - output_length);
+        std::memcpy(output.data() + output_length, text.data(), n);
+        output_length += n;
+        text.remove_prefix(n);
+    }
+}
 
-void out_byte(char byte) { output.push_back(byte); }
+void out_byte(char byte) {
+    if (output_length == OUTPUT_CAPACITY) write_buffer();
+    output[output_length++] = byte;
+}
 
+// Formats in place when the text fits the buffer's free room; otherwise the buffer is
+// written out first, and a text longer than the whole buffer is cut at its capacity
+// (no caller writes anything near that long: every text is one screen field).
 void out_vformat(const char* format, va_list args) {
     va_list copy;
     va_copy(copy, args);
-    std::array<char, 512> small;
-    int length = std::vsnprintf(small.data(), small.size(), format, args);
-    if (length >= 0 && static_cast<std::size_t>(length) < small.size()) {
-        output.append(small.data(), static_cast<std::size_t>(length));
-    } else if (length >= 0) {
-        std::vector<char> large(static_cast<std::size_t>(length) + 1);
-        std::vsnprintf(large.data(), large.size(), format, copy);
-        output.append(large.data(), static_cast<std::size_t>(length));
+    std::size_t room = OUTPUT_CAPACITY - output_length;
+    int length = std::vsnprintf(output.data() + output_length, room, format, args);
+    if (length >= 0 && static_cast<std::size_t>(length) >= room) {
+        write_buffer();
+        length = std::vsnprintf(output.data(), OUTPUT_CAPACITY, format, copy);
+        room = OUTPUT_CAPACITY;
     }
+    if (length >= 0) output_length += std::min(static_cast<std::size_t>(length), room - 1);
     va_end(copy);
 }
 
@@ -130,9 +166,8 @@ void out_format(const char* format, ...) {
 }
 
 void flush_output() {
-    if (output.empty() || memory_io) return;
-    write_all(output.data(), output.size());
-    output.clear();
+    if (output_length == 0 || memory_io) return;
+    write_buffer();
 }
 
 int next_byte() {
@@ -208,6 +243,16 @@ bool type_known() {
     return true;
 }
 
+bool size_known(int& height, int& width) {
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) {
+        return false;
+    }
+    height = size.ws_row;
+    width = size.ws_col;
+    return true;
+}
+
 void start_curses() {
     if (!memory_io) initscr();
 }
@@ -224,14 +269,20 @@ void set_hooks(void (*on_resume)(), void (*on_input_end)()) {
     input_end_hook = on_input_end;
 }
 
-void note_continue_signal() { continue_pending = 1; }
+void set_ending_signal_hook(void (*on_ending_signal)(int)) {
+    ending_signal_hook = on_ending_signal;
+}
 
-void hold_continue_signal() {
+void note_repaint_signal() { repaint_pending = 1; }
+
+void note_ending_signal(int signal_number) { ending_signal = signal_number; }
+
+void hold_signals(std::span<const int> signal_numbers) {
     sigset_t held;
     sigemptyset(&held);
-    sigaddset(&held, SIGCONT);
+    for (int signal_number : signal_numbers) sigaddset(&held, signal_number);
     sigprocmask(SIG_BLOCK, &held, &wait_mask);
-    sigdelset(&wait_mask, SIGCONT);
+    for (int signal_number : signal_numbers) sigdelset(&wait_mask, signal_number);
 }
 
 void use_memory(std::string input) {
@@ -240,12 +291,14 @@ void use_memory(std::string input) {
     memory_next = 0;
     input_next = input_end = 0;
     pushed_back = -1;
-    output.clear();
+    output_length = 0;
+    memory_output.clear();
 }
 
 std::string take_output() {
+    write_buffer();
     std::string taken;
-    taken.swap(output);
+    taken.swap(memory_output);
     return taken;
 }
 

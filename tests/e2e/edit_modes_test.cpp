@@ -238,6 +238,14 @@ TEST_P(EditModes, AnEditThatCannotBeJournalledIsRefusedAndChangesNothing) {
     EXPECT_EQ(message_text(s), "Not enough memory to record the edit: byte left unchanged");
     EXPECT_EQ(s.text(3, 4, 2), "77");
     EXPECT_FALSE(s.cell(3, 4).bold || s.cell(3, 55).bold);
+    // Under that memory pressure 100,000 more refused keys, each repeating the message, must
+    // neither grow the output beyond its fixed buffer nor end the editor.
+    for (int chunk = 0; chunk < 10; ++chunk) {
+        s.send(std::string(10000, '5'));
+        ASSERT_TRUE(s.wait_quiet());
+        ASSERT_TRUE(s.running()) << s.dump();
+    }
+    EXPECT_EQ(message_text(s), "Not enough memory to record the edit: byte left unchanged");
     ASSERT_TRUE(keys.press(RIGHT, mode().hex ? 0 : 1, {3, mode().hex ? 5 : 56}));
     ASSERT_TRUE(keys.press("6", mode().hex ? 0 : 1, {3, mode().hex ? 5 : 56}));
     ASSERT_TRUE(keys.leave());

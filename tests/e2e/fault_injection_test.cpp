@@ -3,12 +3,16 @@
 // and the end of input (a lost terminal) wherever the editor reads. After each the editor
 // must answer, keep the image and its unsaved state, and go on or end in order.
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <random>
+#include <tuple>
 
 #include "editor_session.h"
 
@@ -222,6 +226,17 @@ TEST(SaveFault, FileSizeLimitMakesTheWriteFailAndNothingIsClaimed) {
     }
     expect_still_modified(s);
     EXPECT_EQ(read_file(path).size(), original.size());
+
+    // Once the limit is lifted, the next save writes everything, in place or to a new name.
+    rlimit limit{};
+    ASSERT_EQ(prlimit(s.pid(), RLIMIT_FSIZE, nullptr, &limit), 0) << std::strerror(errno);
+    limit.rlim_cur = limit.rlim_max;
+    ASSERT_EQ(prlimit(s.pid(), RLIMIT_FSIZE, &limit, nullptr), 0) << std::strerror(errno);
+    const std::string edited = "z" + original.substr(1);
+    ASSERT_TRUE(save_as(s));
+    EXPECT_EQ(read_file(path), edited);
+    ASSERT_TRUE(save_as(s, dir.file("new.bin")));
+    EXPECT_EQ(read_file(dir.file("new.bin")), edited);
 }
 
 // ---- Signals at random moments while the editor reads ----
@@ -506,6 +521,55 @@ TEST(LostTerminalCopy, NeverOverwritesAnEarlierCopy) {
     EXPECT_EQ(read_file(dir.file("f.bin")), original);
 }
 
+// The copy holds the file's bytes, so it may be read by nobody who may not read the file.
+TEST(LostTerminalCopy, IsNoMoreWidelyReadableThanTheFile) {
+    for (mode_t mode : {mode_t{0600}, mode_t{0640}, mode_t{0644}}) {
+        SCOPED_TRACE(mode);
+        TempDir dir;
+        const std::string path = dir.write_file("f.bin", "abc");
+        ASSERT_EQ(chmod(path.c_str(), mode), 0);
+        Session s = Session::fenk({path});
+        ASSERT_TRUE(wait_message(s, "Image loaded, filesize= 3 bytes"));
+        edit_first_byte(s);
+        s.hang_up();
+        ASSERT_TRUE(s.wait_exit_status(0));
+        struct stat status {};
+        ASSERT_EQ(stat(dir.file("f.bin.save").c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, mode);
+        EXPECT_EQ(read_file(dir.file("f.bin.save")), "zbc");
+    }
+}
+
+// U reverts the latest editing pass alone: the edits of an earlier pass stay in the image,
+// and so stay unsaved.
+TEST(LostTerminalCopy, HoldsTheEarlierPassThatUndoKept) {
+    TempDir dir;
+    const std::string original = counting_bytes(500);
+    Session s = start_in(dir, original);
+    const std::string ascii_mode = "ASC editing mode.  ESC twice returns to command mode";
+    s.send("a");
+    ASSERT_TRUE(wait_prompt(s, ascii_mode, {3, 55}));
+    s.send("xy\x1b\x1b");
+    ASSERT_TRUE(wait_message(s, "Returning to command mode"));
+    s.send("j");
+    ASSERT_TRUE(wait_prompt(s, "Enter byte to jump to:", {19, 37}));
+    s.send("10\r");
+    ASSERT_TRUE(wait_message(s, "At sector of requested byte"));
+    s.send("a");
+    ASSERT_TRUE(wait_prompt(s, ascii_mode, {3, 65}));
+    s.send("QQ\x1b\x1b");
+    ASSERT_TRUE(wait_message(s, "Returning to command mode"));
+    s.send("u");
+    ASSERT_TRUE(wait_message(s, "Undo!"));
+    const std::string kept = "xy" + original.substr(2);
+    EXPECT_EQ(s.text(3, 55, 20), kept.substr(0, 20));
+    expect_still_modified(s);
+    s.hang_up();
+    ASSERT_TRUE(s.wait_exit_status(0));
+    EXPECT_EQ(read_file(dir.file("f.bin.save")), kept);
+    EXPECT_EQ(read_file(dir.file("f.bin")), original);
+}
+
 TEST(LostTerminalCopy, NoCopyWithoutUnsavedEdits) {
     TempDir dir;
     Session s = start_editor(dir, "abc");
@@ -516,6 +580,82 @@ TEST(LostTerminalCopy, NoCopyWithoutUnsavedEdits) {
     EXPECT_NE(access(dir.file("f.bin.save").c_str(), F_OK), 0);
     EXPECT_EQ(read_file(dir.file("f.bin")), "zbc");
 }
+
+// ---- Terminating signals wherever the editor waits, and during a save ----
+
+struct EndingSignal {
+    int number;
+    const char* name;
+};
+
+const EndingSignal ENDING_SIGNALS[] = {
+    {SIGTERM, "SIGTERM"},     {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"}, {SIGALRM, "SIGALRM"},
+    {SIGVTALRM, "SIGVTALRM"}, {SIGPROF, "SIGPROF"}, {SIGXCPU, "SIGXCPU"}, {SIGPIPE, "SIGPIPE"},
+};
+
+struct EndingPlace {
+    const char* name;
+    const char* keys;   // typed after an edit, to get there
+    const char* shown;  // the message once the editor waits there; null for the save
+};
+
+const EndingPlace ENDING_PLACES[] = {
+    {"CommandLoop", "", "Returning to command mode"},
+    {"Prompt", "G", "Enter sector to goto:"},
+    {"EditMode", "H", "HEX editing mode.  ESC twice returns to command mode"},
+    {"LongSave", "S", nullptr},
+};
+
+class EndingSignals : public testing::TestWithParam<std::tuple<EndingSignal, EndingPlace>> {};
+
+// The signal ends the editor as a lost terminal does: unsaved edits in the emergency copy,
+// the screen cleared and the modes restored, then one line on standard error; and the process
+// ends by that same signal. A save under way completes first, so nothing is left unsaved.
+TEST_P(EndingSignals, KeepTheEditsRestoreTheTerminalAndEndByTheSignal) {
+    const auto& [sig, place] = GetParam();
+    const bool save = place.shown == nullptr;
+    TempDir dir;
+    // The save is long enough (64 MiB) for the signal to come while it runs.
+    const std::string original =
+        save ? std::string(std::size_t{64} << 20, 'z') : counting_bytes(500);
+    Session s = start_in(dir, original);
+    edit_first_byte(s, "41");
+    const std::string edited = "A" + original.substr(1);
+    s.send(place.keys);
+    if (save) {
+        ASSERT_TRUE(wait_prompt(s, "Enter save-file, return for f.bin", {17, 14}));
+        s.send("\r");
+        ASSERT_TRUE(s.wait_for_text(19, 14, "SAVING"));
+    } else {
+        ASSERT_TRUE(s.wait_until([&] { return message_text(s) == place.shown; }));
+    }
+    const std::size_t mark = s.transcript_size();
+    s.signal(sig.number);
+    ASSERT_TRUE(s.wait_exit_status(128 + sig.number));
+    const std::string line = std::string("fenk: ") + sig.name + " received; " +
+                             (save ? "nothing was unsaved" : "unsaved edits written to f.bin.save");
+    const std::string after = s.transcript().substr(mark);
+    EXPECT_LT(after.find("\x1b[H\x1b[2J"), after.find(line)) << s.dump();
+    EXPECT_TRUE(after.ends_with(line + "\r\n")) << s.dump();
+    const termios modes = s.child_termios();
+    EXPECT_EQ(modes.c_lflag & (ECHO | ICANON), tcflag_t{ECHO | ICANON});
+    EXPECT_EQ(modes.c_iflag & ICRNL, tcflag_t{ICRNL});
+    if (save) {
+        EXPECT_TRUE(read_file(dir.file("f.bin")) == edited) << "the save completed";
+        EXPECT_NE(access(dir.file("f.bin.save").c_str(), F_OK), 0);
+    } else {
+        EXPECT_EQ(read_file(dir.file("f.bin.save")), edited);
+        EXPECT_EQ(read_file(dir.file("f.bin")), original);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(All, EndingSignals,
+                         testing::Combine(testing::ValuesIn(ENDING_SIGNALS),
+                                          testing::ValuesIn(ENDING_PLACES)),
+                         [](const auto& param_info) {
+                             return std::string(std::get<0>(param_info.param).name) + "_" +
+                                    std::get<1>(param_info.param).name;
+                         });
 
 // Keys that arrive while the screen is being redrawn are keys like any other: none is
 // echoed, edited away or turned into flow control by the driver on the way.

@@ -234,7 +234,7 @@ TEST(HarnessOptions, StdinAndStdoutCanBeDevNullWithStderrOnThePty) {
     EXPECT_FALSE(s.screen_contains("hidden"));
 }
 
-TEST(HarnessOptions, ResourceLimitsMakeWritesFailInsteadOfKilling) {
+TEST(HarnessOptions, ResourceLimitsAreSetAndExceedingThemActsAsUnderAShell) {
     TempDir dir;
     SessionOptions options;
     options.working_dir = dir.path();
@@ -243,9 +243,46 @@ TEST(HarnessOptions, ResourceLimitsMakeWritesFailInsteadOfKilling) {
     Session s = shell(
         "head -c 5000 /dev/zero > big; echo \"status [$?]\"; echo \"as $(ulimit -v)\"", options);
     EXPECT_TRUE(s.wait_exit_status(0));
-    EXPECT_TRUE(s.screen_contains("status [1]"));  // head got EFBIG; SIGXFSZ would have made it 153
+    EXPECT_TRUE(s.screen_contains("status [153]"));  // killed by SIGXFSZ, as from a shell
     EXPECT_TRUE(s.screen_contains("as 524288"));
     EXPECT_EQ(read_file(dir.file("big")).size(), 1000u);
+}
+
+// What an interactive shell gives a command it starts: no signal ignored or blocked,
+// whatever the test runner ignores or blocks and whatever limits the test sets.
+TEST(HarnessOptions, ChildGetsEverySignalAtItsDefaultActionAndUnblocked) {
+    const auto previous_pipe = ::signal(SIGPIPE, SIG_IGN);
+    const auto previous_xfsz = ::signal(SIGXFSZ, SIG_IGN);
+    sigset_t held, previous_mask;
+    sigemptyset(&held);
+    sigaddset(&held, SIGTERM);
+    sigaddset(&held, SIGWINCH);
+    sigprocmask(SIG_BLOCK, &held, &previous_mask);
+    SessionOptions options;
+    options.address_space_limit = 512u << 20;
+    options.file_size_limit = 1000;
+    // Caught signals fall back to their default at exec, so the ignored and blocked sets are
+    // what a harness could leak to the program it starts.
+    Session s = shell("exec grep -E '^Sig(Blk|Ign)' /proc/self/status", options);
+    sigprocmask(SIG_SETMASK, &previous_mask, nullptr);
+    ::signal(SIGXFSZ, previous_xfsz);
+    ::signal(SIGPIPE, previous_pipe);
+    EXPECT_TRUE(s.wait_exit_status(0));
+    EXPECT_TRUE(s.wait_for_row(1, "SigBlk: 0000000000000000", 0ms));
+    EXPECT_TRUE(s.wait_for_row(2, "SigIgn: 0000000000000000", 0ms));
+}
+
+TEST(HarnessOptions, WindowSizeAtStartAndResize) {
+    SessionOptions options;
+    options.rows = 30;
+    options.cols = 100;
+    Session s = shell("stty size; read line; stty size", options);
+    ASSERT_TRUE(s.wait_for_row(1, "30 100"));
+    s.resize(23, 79);
+    s.send("\r");
+    EXPECT_TRUE(s.wait_exit_status(0));
+    EXPECT_TRUE(s.wait_for_row(3, "23 79", 0ms)) << s.dump();
+    EXPECT_EQ(s.row_text(24), std::string(80, ' ')) << "no row 24 on a 23-row screen";
 }
 
 // ---- Temporary files ----

@@ -2,7 +2,10 @@
 // the end of the image, the bold '-' that tells a real '-' from a byte that cannot be
 // shown, and the two counters on the status line.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "editor_session.h"
@@ -92,6 +95,69 @@ TEST(SectorView, ShorterCountersLeaveNoTraceOfLongerOnes) {
     ASSERT_TRUE(wait_message(s, "At begining of data"));
     EXPECT_EQ(s.row_text(16).substr(30),
               "Sector: 1/11          Offset: 0/2400" + std::string(14, ' '));
+}
+
+// Row 16 of 80 cells holding the two counters at the given columns.
+std::string status_row(int sector_col, const std::string& sector, int offset_col,
+                       const std::string& offset) {
+    std::string row(80, ' ');
+    row.replace(static_cast<std::size_t>(sector_col - 1), sector.size(), sector);
+    row.replace(static_cast<std::size_t>(offset_col - 1), offset.size(), offset);
+    return row;
+}
+
+// Large images (sparse files, loaded whole): at the first offset the counters stand at their
+// home columns; at the last one they would run into each other or past column 80, so the
+// sector counter moves left and the offset counter ends at column 80 at most. Nothing reaches
+// row 17, and back at the start no trace of the moved counters is left.
+TEST(SectorView, CountersOfLargeImagesFitTheStatusLine) {
+    struct Case {
+        std::int64_t size;
+        std::string sectors;      // the sector counter's total
+        std::string last_sector;  // the sector counter at the last offset
+        int sector_col;           // the counters' columns at the last offset
+        int offset_col;
+    };
+    const Case cases[] = {{239999999, "1000000", "1000000", 29, 53},
+                          {240000000, "1000001", "1000000", 29, 53},
+                          {2147483519, "8947848", "8947848", 28, 52}};
+    for (const Case& c : cases) {
+        const std::string size = std::to_string(c.size);
+        const std::string last = std::to_string(c.size - 1);
+        SCOPED_TRACE("size " + size);
+        TempDir dir;
+        const std::string path = dir.write_file("f.bin", "");
+        ASSERT_EQ(truncate(path.c_str(), c.size), 0);
+        Session s = Session::fenk({path});
+        ASSERT_TRUE(s.wait_until(
+            [&] { return message_text(s) == "Image loaded, filesize= " + size + " bytes"; },
+            std::chrono::seconds(60)));
+        const std::string at_start =
+            status_row(31, "Sector: 1/" + c.sectors, 53, "Offset: 0/" + size);
+        EXPECT_EQ(s.row_text(16), at_start);
+        s.send("j");
+        ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{19, 37}; }));
+        s.send(last + "\r");
+        ASSERT_TRUE(wait_message(s, "At sector of requested byte"));
+        EXPECT_EQ(s.row_text(16),
+                  status_row(c.sector_col, "Sector: " + c.last_sector + "/" + c.sectors,
+                             c.offset_col, "Offset: " + last + "/" + size));
+        EXPECT_EQ(s.text(17, 1, 13 + static_cast<int>(path.size())), "   Filespec: " + path);
+        // An edit mode updates the moved offset counter in its place.
+        s.send("a");
+        ASSERT_TRUE(s.wait_for_text(19, 14, "ASC editing mode."));
+        s.send("\x1b[D");
+        const std::string before_last = std::to_string(c.size - 2);
+        ASSERT_TRUE(s.wait_for_text(16, c.offset_col, "Offset: " + before_last + "/" + size));
+        EXPECT_EQ(s.row_text(16),
+                  status_row(c.sector_col, "Sector: " + c.last_sector + "/" + c.sectors,
+                             c.offset_col, "Offset: " + before_last + "/" + size));
+        s.send("\x1b\x1b");
+        ASSERT_TRUE(wait_message(s, "Returning to command mode"));
+        s.send("\x1b[D");
+        ASSERT_TRUE(wait_message(s, "At begining of data"));
+        EXPECT_EQ(s.row_text(16), at_start);
+    }
 }
 
 }  // namespace

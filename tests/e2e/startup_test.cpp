@@ -49,7 +49,7 @@ TEST(StartUp, WithoutAUsableTerminalSaysSoOnStandardErrorAndExitsWithOne) {
         SessionOptions options;
         std::string line;
     };
-    std::vector<Case> cases(5);
+    std::vector<Case> cases(7);
     cases[0] = {"TERM unset", {}, "fenk: TERM is not set; set it to the terminal's type (vt100)"};
     cases[0].options.term = "";
     cases[1] = {"TERM empty", {}, cases[0].line};
@@ -60,6 +60,16 @@ TEST(StartUp, WithoutAUsableTerminalSaysSoOnStandardErrorAndExitsWithOne) {
     cases[3].options.use_pty_for_stdin = false;
     cases[4] = {"stdout not a tty", {}, cases[3].line};
     cases[4].options.use_pty_for_stdout = false;
+    cases[5] = {"23 rows",
+                {},
+                "fenk: the terminal has 23 rows and 80 columns; at least 24 rows and 80 columns "
+                "are needed"};
+    cases[5].options.rows = 23;
+    cases[6] = {"79 columns",
+                {},
+                "fenk: the terminal has 24 rows and 79 columns; at least 24 rows and 80 columns "
+                "are needed"};
+    cases[6].options.cols = 79;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Session s = Session::fenk({}, c.options);
@@ -215,6 +225,82 @@ TEST(Signals, ContinueDuringTheExitQuestionShowsTheQuestionAgain) {
     s.send("n");
     ASSERT_TRUE(wait_message(s, "Returning to command mode"));
     EXPECT_TRUE(s.running());
+}
+
+// A window-size change repaints the whole screen at the next wait, as the continue
+// signal does: growing the window to 100x30 and shrinking it back each leave the screen
+// drawn anew with whatever the wait shows restored, and the wait goes on.
+TEST(Signals, WindowSizeChangeRepaintsWhereverTheEditorWaits) {
+    struct Case {
+        const char* where;
+        std::string keys;        // from the command loop, after an edit, to get there
+        std::string message;     // the message field once it waits there
+        std::pair<int, int> at;  // the cursor there
+        std::string reshown;     // the message field after a repaint
+        std::string answer;      // ends the wait
+        std::string result;      // the message then
+    };
+    const Case cases[] = {
+        {"command loop",
+         "",
+         "Returning to command mode",
+         {19, 14},
+         "",
+         "\x1b[B",
+         "Moving forward one block"},
+        {"prompt",
+         "g",
+         "Enter sector to goto:",
+         {19, 36},
+         "Enter sector to goto:",
+         "3\r",
+         "At requested sector"},
+        {"edit mode",
+         "h",
+         "HEX editing mode.  ESC twice returns to command mode",
+         {3, 6},
+         "",
+         "41\x1b\x1b",
+         "Returning to command mode"},
+        {"exit question",
+         "q",
+         "File modified, Ok to exit?",
+         {19, 41},
+         "File modified, Ok to exit?",
+         "n",
+         "Returning to command mode"},
+        {"chart", "t", "", {24, 24}, "", " ", "Waiting for command"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        TempDir dir;
+        Session s = start_editor(dir, std::string(900, 'z'));
+        s.send("ax\x1b\x1b");
+        ASSERT_TRUE(wait_message(s, "Returning to command mode"));
+        s.send(c.keys);
+        const bool chart = c.message.empty();
+        const auto chart_shown = [&] {
+            return s.row_text(24).rfind("  Hit space to continue", 0) == 0;
+        };
+        ASSERT_TRUE(s.wait_until([&] {
+            return s.cursor() == c.at && (chart ? chart_shown() : message_text(s) == c.message);
+        }));
+        for (std::pair<int, int> size : {std::pair{30, 100}, std::pair{24, 80}}) {
+            const std::size_t mark = s.transcript_size();
+            s.resize(size.first, size.second);
+            ASSERT_TRUE(s.wait_until([&] {
+                return s.transcript_contains(CLEAR, mark) && s.cursor() == c.at &&
+                       (chart ? chart_shown() : message_text(s) == c.reshown);
+            })) << size.first
+                << "x" << size.second;
+            if (chart) continue;
+            EXPECT_EQ(s.text(1, 2, 12), " Fenk! V1.0 ");
+            EXPECT_EQ(s.text(3, 55, 3), "xzz");
+            EXPECT_EQ(s.text(16, 31, 11), "Sector: 1/4");
+        }
+        s.send(c.answer);
+        ASSERT_TRUE(wait_message(s, c.result));
+    }
 }
 
 TEST(EndOfInput, HangUpEndsTheProgramInAnOrderlyWayWhereverItWaits) {

@@ -64,7 +64,7 @@ std::string EditorModel::jump_to_byte(std::optional<std::int64_t> n) {
 
 std::string EditorModel::undo() {
     if (!modified_ || journal_.empty()) return "Nothing to undo";
-    modified_ = false;
+    modified_ = modified_before_pass_;
     for (auto it = journal_.rbegin(); it != journal_.rend(); ++it) {
         image_[static_cast<std::size_t>(it->first)] = static_cast<char>(it->second);
     }
@@ -151,6 +151,7 @@ std::string EditorModel::load(const std::string& name, const std::string& bytes)
 std::string EditorModel::enter(Mode mode) {
     mode_ = mode;
     journal_.clear();
+    modified_before_pass_ = modified_;
     std::int32_t within = cursor_offset_ - current_sector_ * SECTOR;
     row_ = within / ROW;
     column_ = mode == Mode::hex ? 2 * (within % ROW) + 1 : within % ROW;

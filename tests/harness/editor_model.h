@@ -70,7 +70,8 @@ class EditorModel {
     bool modified_ = false;
     std::string file_name_;
     std::vector<std::pair<std::int32_t, unsigned char>> journal_;
-    std::string pattern_;  // the current search pattern
+    bool modified_before_pass_ = false;  // modified_ when the latest pass began
+    std::string pattern_;                // the current search pattern
     int search_direction_ = 0;
     std::int32_t search_length_ = 0;
     Mode mode_ = Mode::hex;

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -112,11 +113,9 @@ void set_limit(int resource, rlim_t bytes) {
     if (!o.use_pty_for_stdin) redirect_to_dev_null(STDIN_FILENO);
     if (!o.use_pty_for_stdout) redirect_to_dev_null(STDOUT_FILENO);
     if (o.address_space_limit != 0) set_limit(RLIMIT_AS, o.address_space_limit);
-    if (o.file_size_limit != 0) {
-        set_limit(RLIMIT_FSIZE, o.file_size_limit);
-        // Writes past the limit must fail with EFBIG, as the program under test has to handle.
-        ::signal(SIGXFSZ, SIG_IGN);
-    }
+    // SIGXFSZ stays at its default action, as a shell leaves it: the program under test must
+    // deal with it itself.
+    if (o.file_size_limit != 0) set_limit(RLIMIT_FSIZE, o.file_size_limit);
     execve(plan.argv_ptrs[0], plan.argv_ptrs.data(), plan.env_ptrs.data());
     fail_in_child("cannot execute", plan.argv_ptrs[0]);
 }
@@ -192,7 +191,7 @@ int poll_budget(std::chrono::steady_clock::time_point deadline) {
 void Session::VTermDeleter::operator()(VTerm* vt) const { vterm_free(vt); }
 
 Session::Session(std::vector<std::string> argv, SessionOptions options)
-    : vt_(vterm_new(screen_rows, screen_cols)) {
+    : vt_(vterm_new(options.rows, options.cols)) {
     vterm_set_utf8(vt_.get(), 1);
     screen_ = vterm_obtain_screen(vt_.get());
     // As a real terminal does, so a program that switches screens restores the old one on exit.
@@ -203,8 +202,8 @@ Session::Session(std::vector<std::string> argv, SessionOptions options)
     plan.argv_ptrs = c_strings(plan.argv);
     plan.env_ptrs = c_strings(plan.env);
     winsize size{};
-    size.ws_row = screen_rows;
-    size.ws_col = screen_cols;
+    size.ws_row = static_cast<unsigned short>(options.rows);
+    size.ws_col = static_cast<unsigned short>(options.cols);
     pid_ = forkpty(&master_, nullptr, nullptr, &size);
     if (pid_ == 0) exec_child(plan);
     if (pid_ < 0) {
@@ -451,8 +450,8 @@ testing::AssertionResult Session::wait_exit_status(int expected,
 // Cells of a row as UTF-8, clipped to the screen. The second half of a wide character adds nothing.
 std::string Session::cells(int row, int col, int length) const {
     std::string out;
-    VTermScreenCell cell{};
     for (int c = col; c < col + length && c <= screen_cols; ++c) {
+        VTermScreenCell cell{};  // stays blank for a cell outside a smaller screen
         vterm_screen_get_cell(screen_, VTermPos{row - 1, c - 1}, &cell);
         if (cell.chars[0] == 0) out += ' ';
         if (cell.chars[0] == 0xFFFFFFFF) continue;
@@ -510,6 +509,16 @@ bool Session::transcript_contains(std::string_view bytes, std::size_t from) cons
 
 void Session::signal(int sig) {
     if (pid_ > 0 && !exit_status_) kill(pid_, sig);
+}
+
+void Session::resize(int rows, int cols) {
+    if (master_ < 0) return;
+    winsize size{};
+    size.ws_row = static_cast<unsigned short>(rows);
+    size.ws_col = static_cast<unsigned short>(cols);
+    if (ioctl(master_, TIOCSWINSZ, &size) != 0)
+        ADD_FAILURE() << "TIOCSWINSZ: " << std::strerror(errno);
+    vterm_set_size(vt_.get(), rows, cols);
 }
 
 void Session::hang_up() {

@@ -1,8 +1,8 @@
-// End-to-end harness: runs a program (normally the fenk binary) on a 24x80 pseudo-terminal and
-// keeps an emulated screen of everything it writes, so tests can wait for what a user would see and
-// type what a user would type. Waits re-check their condition after every chunk of output and
-// return as soon as it holds; none sleeps a fixed time. Rows and columns are 1-based, like the
-// editor's own screen positions.
+// End-to-end harness: runs a program (normally the fenk binary) on a 24x80 pseudo-terminal (or
+// another size a test asks for) and keeps an emulated screen of everything it writes, so tests can
+// wait for what a user would see and type what a user would type. Waits re-check their condition
+// after every chunk of output and return as soon as it holds; none sleeps a fixed time. Rows and
+// columns are 1-based, like the editor's own screen positions.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -39,8 +39,10 @@ struct SessionOptions {
     std::string working_dir;         // the child changes to this directory first if non-empty
     bool use_pty_for_stdin = true;   // false: stdin is /dev/null (stderr stays on the pty)
     bool use_pty_for_stdout = true;  // false: stdout is /dev/null (stderr stays on the pty)
-    rlim_t address_space_limit = 0;  // RLIMIT_AS in the child, in bytes, if non-zero
-    rlim_t file_size_limit = 0;      // RLIMIT_FSIZE in bytes if non-zero; SIGXFSZ is then ignored
+    rlim_t address_space_limit = 0;  // soft RLIMIT_AS in the child, in bytes, if non-zero
+    rlim_t file_size_limit = 0;      // soft RLIMIT_FSIZE in bytes if non-zero
+    int rows = screen_rows;          // the pty's window size at start; the screen's reads
+    int cols = screen_cols;          // stay within 24x80 whatever it is
 };
 
 // One child process on its own pseudo-terminal, and the screen it has drawn so far.
@@ -56,8 +58,8 @@ class Session {
         bool underline;  // SGR 4 (any underline style)
     };
 
-    // Starts argv (argv[0] is the program's path) on a fresh 24x80 pty; a failed exec shows on the
-    // screen and the child exits with status 127.
+    // Starts argv (argv[0] is the program's path) on a fresh pty of the options' size; a failed
+    // exec shows on the screen and the child exits with status 127.
     explicit Session(std::vector<std::string> argv, SessionOptions options = {});
     // Starts the fenk binary under test with the given arguments.
     static Session fenk(std::vector<std::string> args = {}, SessionOptions options = {});
@@ -122,6 +124,9 @@ class Session {
 
     // Sends a signal to the child (nothing if it has already been reaped).
     void signal(int sig);
+    // Changes the pty's window size, as a terminal window does; the kernel sends the child
+    // SIGWINCH. The emulated screen takes the new size too.
+    void resize(int rows, int cols);
     // Closes the master side of the pty: the child gets SIGHUP and then EIO on the terminal.
     void hang_up();
     // True while the child has not exited (reaps it if it has).
