@@ -48,7 +48,7 @@ struct EditorState {
     bool file_modified = false;                 // set by every accepted edit key; cleared by a
                                                 // successful load or save and by an undo
     std::array<char, NAME_BYTES> file_name{};   // last loaded or saved name, terminated
-    std::array<char, NAME_BYTES> load_input{};  // the word typed after L
+    std::array<char, NAME_BYTES> load_input{};  // the line typed after L, trimmed
     std::array<char, NAME_BYTES> save_input{};  // the line typed after S
     std::array<std::uint8_t, SEARCH_BUFFER_BYTES> search_buffer{};  // the current pattern
     UndoJournal undo_journal;

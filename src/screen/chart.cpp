@@ -55,8 +55,11 @@ void show_char_table() {
     for (int row = 0; row < CHART_ROWS; ++row) print_chart_row(row);
     terminal::out("  Hit space to continue");
     terminal::key_mode();
-    while (read_byte() != ' ') {
-    }
+    // Whole keys, so that no byte of a sequence can pass for the space.
+    KeyRecord key;
+    do {
+        read_key(key);
+    } while (key.first != ' ');
     redraw_screen();
     show_message("Waiting for command");
 }
