@@ -55,22 +55,21 @@ int next_in_sequence(KeyRecord& key) {
 }
 
 // After ESC [: parameter bytes, then intermediate bytes, then the final byte. Only the
-// first parameter bytes are kept, enough to tell the keys that have a name.
+// first two parameter bytes are kept: a named key has at most one, so two tell it apart
+// from every longer list.
 void read_csi(KeyRecord& key) {
     char parameters[2];
     std::size_t kept = 0;
-    std::size_t count = 0;
     bool intermediates = false;
     int byte = next_in_sequence(key);
     for (; is_parameter(byte); byte = next_in_sequence(key)) {
         if (kept < sizeof parameters) parameters[kept++] = static_cast<char>(byte);
-        ++count;
     }
     for (; is_intermediate(byte); byte = next_in_sequence(key)) intermediates = true;
     key.name = Key::other;  // malformed, or a final byte that names nothing
     if (!is_final(byte) || intermediates) return;
-    if (count == 0) key.name = letter_key(byte);
-    if (byte == '~' && count == kept) key.name = tilde_key(std::string_view(parameters, kept));
+    if (kept == 0) key.name = letter_key(byte);
+    if (byte == '~') key.name = tilde_key(std::string_view(parameters, kept));
 }
 
 const char* current_question = nullptr;  // the question waiting for its answer

@@ -66,7 +66,8 @@ TEST(Chart, OnlyTheSpaceBarEndsItAndTheEditorScreenComesBackAsItWas) {
     // Return, ESC and q, an arrow, F5, a sequence with a blank inside, Ctrl-C, Ctrl-L, Q
     // and NUL are read and ignored, each as one key.
     const std::vector<std::string> ignored = {
-        "\r", "\x1b", "q", "\x1b[A", "\x1b[15~", "\x1b[2 q", "\x03", "x", "\x0c", "Q", std::string(1, '\0')};
+        "\r",   "\x1b", "q",    "\x1b[A", "\x1b[15~",          "\x1b[2 q",
+        "\x03", "x",    "\x0c", "Q",      std::string(1, '\0')};
     struct Case {
         const char* what;
         std::string file;  // empty: no file loaded

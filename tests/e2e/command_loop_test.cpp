@@ -93,10 +93,11 @@ TEST(CommandLoop, QuitKeysEndTheProgramAtOnceWithoutEdits) {
 // A complete sequence that names no key of the loop is one key, dropped without a word:
 // after it only the set_normal that follows every key, then Ctrl-C's own answer.
 TEST(CommandLoop, EscapeSequencesThatNameNoKeyAreDroppedWhole) {
-    const std::string dropped[] = {
-        "\x1b[Z",     "\x1b[2~",   "\x1b[15~",   "\x1b[24~", "\x1b[1;5A", "\x1b[1;2H",
-        "\x1bOP",     "\x1bOx",    "\x1bO\x1b",  "\x1b[2 q", "\x1b[?1;2c",
-        "\x1b[1\x01", "\x1b[\x80", "\x1b[1 2"};  // the last three malformed: ended by the bad byte
+    const std::string dropped[] = {"\x1b[Z",    "\x1b[2~",   "\x1b[15~",   "\x1b[24~",
+                                   "\x1b[1;5A", "\x1b[1;2H", "\x1bOP",     "\x1bOx",
+                                   "\x1bO\x1b", "\x1b[2 q",  "\x1b[?1;2c", "\x1b[1\x01",
+                                   "\x1b[\x80", "\x1b[1 2"};  // the last three malformed: ended by
+                                                              // the bad byte
     TempDir dir;
     Session s = start_editor(dir, std::string(600, 'z'));
     for (const std::string& sequence : dropped) {
@@ -208,7 +209,7 @@ TEST(CommandLoop, ExitQuestionOnlyALowerCaseYLeaves) {
     s.send("z\x1b\x1b");
     ASSERT_TRUE(wait_message(s, "Returning to command mode"));
 
-    const std::string declines[] = {"n",        "Y",        "\r",      "\x1b[A", "\x1bOA",
+    const std::string declines[] = {"n",         "Y",       "\r",       "\x1b[A", "\x1bOA",
                                     "\x1b[1;5A", "\x1b[6~", "\x1b[15~", "\x1bOP", "\x1by"};
     for (const std::string& key : declines) {
         SCOPED_TRACE(describe_key(key));

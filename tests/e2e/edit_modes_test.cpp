@@ -49,9 +49,8 @@ TEST_P(EditModes, WithoutAFileThereIsNothingToEdit) {
 // next command. ESC and a key swallow that key; a complete sequence other than an arrow
 // (a malformed one included) swallows nothing more.
 TEST_P(EditModes, EveryEscapeOtherThanAnArrowLeavesAndSwallowsItsKeys) {
-    const std::string exits[] = {"\x1b\x1b", "\x1bq",     "\x1b[H",    "\x1bOH",
-                                 "\x1b[2~",  "\x1b[15~",  "\x1b[1;5A", "\x1bOP",
-                                 "\x1b[6~",  "\x1b[1\x01"};
+    const std::string exits[] = {"\x1b\x1b", "\x1bq",     "\x1b[H", "\x1bOH",  "\x1b[2~",
+                                 "\x1b[15~", "\x1b[1;5A", "\x1bOP", "\x1b[6~", "\x1b[1\x01"};
     TempDir dir;
     Session s = start_editor(dir, std::string(30, '\0'));
     for (const std::string& exit : exits) {

@@ -60,7 +60,8 @@ void load_by_prompt(Session& s, const std::string& line, bool modified = false) 
     s.send("l");
     if (modified) {
         ASSERT_TRUE(s.wait_until([&] {
-            return message_text(s) == "File modified, Ok to load?" && s.cursor() == std::pair{19, 41};
+            return message_text(s) == "File modified, Ok to load?" &&
+                   s.cursor() == std::pair{19, 41};
         }));
         s.send("y");
     }
@@ -146,7 +147,8 @@ TEST(LoadPrompt, AsksBeforeDroppingUnsavedEditsAndOnlyYGoesOn) {
         std::size_t mark = s.transcript_size();
         s.send("l");
         ASSERT_TRUE(s.wait_until([&] {
-            return message_text(s) == "File modified, Ok to load?" && s.cursor() == std::pair{19, 41};
+            return message_text(s) == "File modified, Ok to load?" &&
+                   s.cursor() == std::pair{19, 41};
         }));
         s.send(answer + "\x03");  // Ctrl-C shows that the loop reads keys again
         ASSERT_TRUE(wait_message(s, "Hit 'Q' to exit"));

@@ -1,9 +1,9 @@
 // Whole-program random sessions: a seeded generator drives the real editor on a
 // pseudo-terminal through navigation (arrows in both forms, page keys, sequences that name
 // nothing), G and J (decimal, hex, junk), both edit modes, undo, searches, the chart,
-// repaints, loads (and their question) and saves, over images of edge sizes. A reference model predicts the
-// message field and the status line after every command (and the counter and cursor after
-// every key inside an edit mode), and at the end every file on disk byte for byte.
+// repaints, loads (and their question) and saves, over images of edge sizes. A reference model
+// predicts the message field and the status line after every command (and the counter and cursor
+// after every key inside an edit mode), and at the end every file on disk byte for byte.
 //
 // FENK_RANDOM_SESSIONS sets the number of sessions (spread over the shards), FENK_RANDOM_SEED
 // replays one seed alone. A failure names the seed and prints the keys sent so far.
@@ -61,17 +61,17 @@ std::string arrow_keys(Arrow arrow, bool application) {
 // The page keys and the forms of Home and End, with the arrow each acts as in the command
 // loop.
 const std::pair<const char*, Arrow> PAGE_KEYS[] = {
-    {"\x1b[5~", Arrow::up},  {"\x1b[6~", Arrow::down}, {"\x1b[H", Arrow::left},
-    {"\x1b[1~", Arrow::left}, {"\x1bOH", Arrow::left},  {"\x1b[F", Arrow::right},
+    {"\x1b[5~", Arrow::up},    {"\x1b[6~", Arrow::down}, {"\x1b[H", Arrow::left},
+    {"\x1b[1~", Arrow::left},  {"\x1bOH", Arrow::left},  {"\x1b[F", Arrow::right},
     {"\x1b[4~", Arrow::right}, {"\x1bOF", Arrow::right},
 };
 
 // Complete sequences that name no key: function keys, modified arrows and page keys, keys
 // with intermediate bytes, malformed ones (ended by the byte that breaks them).
 const char* const OTHER_SEQUENCES[] = {
-    "\x1b[15~", "\x1b[24~",  "\x1bOP",   "\x1bOS",      "\x1b[1;5A", "\x1b[1;2D",
-    "\x1b[5;5~", "\x1b[2~",  "\x1b[3~",  "\x1b[Z",      "\x1b[2 q",  "\x1b[?25h",
-    "\x1bOx",   "\x1b[1\x01", "\x1b[\x7f", "\x1b[12;3 \x05",
+    "\x1b[15~",  "\x1b[24~",   "\x1bOP",    "\x1bOS",         "\x1b[1;5A", "\x1b[1;2D",
+    "\x1b[5;5~", "\x1b[2~",    "\x1b[3~",   "\x1b[Z",         "\x1b[2 q",  "\x1b[?25h",
+    "\x1bOx",    "\x1b[1\x01", "\x1b[\x7f", "\x1b[12;3 \x05",
 };
 
 std::vector<std::string> files_in(const std::string& dir) {
