@@ -214,13 +214,7 @@ TEST(CommandLoop, ExitQuestionOnlyALowerCaseYLeaves) {
     for (const std::string& key : declines) {
         SCOPED_TRACE(describe_key(key));
         const std::size_t mark = s.transcript_size();
-        s.send("q");
-        ASSERT_TRUE(s.wait_until([&] {
-            return message_text(s) == "File modified, Ok to exit?" &&
-                   s.cursor() == std::pair{19, 41};
-        }));
-        s.send(key + "\x03");  // Ctrl-C shows that the loop reads keys again
-        ASSERT_TRUE(wait_message(s, "Hit 'Q' to exit"));
+        ASSERT_TRUE(answer_question(s, "q", "File modified, Ok to exit?", key));
         EXPECT_TRUE(s.transcript_contains("Returning to command mode", mark));
         EXPECT_EQ(s.transcript_contains("Not a valid command", mark), key == "\x1by");
         EXPECT_FALSE(s.transcript_contains("editing mode", mark));

@@ -145,13 +145,7 @@ TEST(LoadPrompt, AsksBeforeDroppingUnsavedEditsAndOnlyYGoesOn) {
     for (const std::string answer : {"n", "Y", "\r", "\x1b[A", "\x1bOA", "\x1b[1;5A", "\x1b[15~"}) {
         SCOPED_TRACE(answer);
         std::size_t mark = s.transcript_size();
-        s.send("l");
-        ASSERT_TRUE(s.wait_until([&] {
-            return message_text(s) == "File modified, Ok to load?" &&
-                   s.cursor() == std::pair{19, 41};
-        }));
-        s.send(answer + "\x03");  // Ctrl-C shows that the loop reads keys again
-        ASSERT_TRUE(wait_message(s, "Hit 'Q' to exit"));
+        ASSERT_TRUE(answer_question(s, "l", "File modified, Ok to load?", answer));
         EXPECT_TRUE(s.transcript_contains("Returning to command mode", mark));
         EXPECT_FALSE(s.transcript_contains(LOAD_PROMPT, mark));
         EXPECT_FALSE(s.transcript_contains("Not a valid command", mark));
