@@ -91,6 +91,32 @@ TEST_P(EditModes, ApplicationModeArrowsMoveAndNoSequenceWritesAByte) {
     EXPECT_EQ(read_file(dir.file("f.bin")), bytes);
 }
 
+// With pauses between the bytes of a sequence nothing happens before its last byte: an
+// arrow sent so still moves, and a function key still leaves only when it is complete.
+TEST_P(EditModes, SequenceWhoseBytesArriveOneByOneActsAsOne) {
+    using namespace std::chrono_literals;
+    TempDir dir;
+    Session s = start_editor(dir, std::string(60, 'n'));
+    ModeDriver keys(s, 60);
+    ASSERT_TRUE(keys.enter(mode(), {3, mode().column(0)}));
+    for (const char* part : {"\x1b", "["}) {
+        s.send(part);
+        ASSERT_TRUE(s.wait_quiet(100ms));
+        EXPECT_EQ(s.cursor(), (std::pair{3, mode().column(0)}));
+    }
+    ASSERT_TRUE(keys.press("B", 20, {4, mode().column(0)}));
+    for (const char* part : {"\x1b", "[", "1", "5"}) {
+        s.send(part);
+        ASSERT_TRUE(s.wait_quiet(100ms));
+        EXPECT_EQ(message_text(s), *mode().message);
+    }
+    s.send("~");
+    ASSERT_TRUE(wait_message(s, "Returning to command mode"));
+    s.send("q");  // a command again: nothing was edited, so Q ends at once
+    EXPECT_TRUE(s.wait_exit_status(0));
+    EXPECT_EQ(read_file(dir.file("f.bin")), std::string(60, 'n'));
+}
+
 TEST_P(EditModes, CtrlLRepaintsAndTheModeGoesOn) {
     TempDir dir;
     Session s = start_editor(dir, std::string(30, '\0'));
