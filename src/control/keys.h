@@ -1,5 +1,6 @@
-// Key decoding and line reading, over the terminal layer alone: the command loop, both
-// edit modes, the chart, the questions and every prompt read through these.
+// Key decoding, the questions and line reading, over the terminal layer and the message
+// field: the command loop, both edit modes, the chart, the questions and every prompt
+// read through these.
 #pragma once
 
 #include <cstdint>
