@@ -2,12 +2,14 @@
 // images, the rest are keys. Output goes to memory. Keys that would touch other files or
 // end the process (L, S, Q) become an invalid key; everything runs in a private temporary
 // directory. After every command the position invariants must hold, the image keeps its
-// size.
+// size, and no key but the edit modes and undo changes a byte.
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "control/command_loop.h"
 #include "fuzz_support.h"
@@ -54,6 +56,21 @@ std::uint8_t harmless(std::uint8_t key) {
     }
 }
 
+// The commands that may change the image: the two edit modes and undo. Every other key,
+// a sequence or a prompt's whole answer line included, leaves every byte as it was.
+bool changes_bytes(const fenk::KeyRecord& key) {
+    if (key.name != fenk::Key::byte) return false;
+    switch (key.first) {
+        case 'H':
+        case 'h':
+        case 'A':
+        case 'a':
+        case 'U':
+        case 'u': return true;
+        default: return false;
+    }
+}
+
 void check_invariants(std::int32_t size) {
     const fenk::EditorState& e = fenk::editor;
     fenk_fuzz::check(e.file_loaded, "e.file_loaded");
@@ -89,8 +106,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (;;) {
             fenk::KeyRecord key;
             fenk::read_key(key);
+            const auto bytes = fenk::editor.image.bytes();
+            const std::vector<std::uint8_t> before(bytes.begin(), bytes.end());
+            const bool modified = fenk::editor.file_modified;
             fenk::run_command(key, search);
             check_invariants(SIZES[image]);
+            if (!changes_bytes(key)) {
+                const auto after = fenk::editor.image.bytes();
+                fenk_fuzz::check(
+                    std::equal(after.begin(), after.end(), before.begin(), before.end()),
+                    "only the edit modes and undo change bytes");
+                fenk_fuzz::check(fenk::editor.file_modified == modified,
+                                 "only the edit modes and undo change file_modified");
+            }
             fenk::terminal::take_output();
         }
     } catch (const fenk_fuzz::InputEnded&) {

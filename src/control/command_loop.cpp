@@ -16,29 +16,38 @@ namespace {
 constexpr int KEY_CTRL_C = 3;
 constexpr int KEY_CTRL_L = 12;
 
-// Only the four arrow keys mean anything after ESC; any other sequence is dropped
-// without a word.
-void run_escape(const KeyRecord& key) {
-    switch (key.final_byte) {
-        case 'A': previous_sector(); break;
-        case 'B': next_sector(); break;
-        case 'C': go_to_end(); break;
-        case 'D': go_to_start(); break;
-        default: break;
-    }
+// The keys that sequences name take the values after the 256 bytes, so that one switch
+// dispatches both.
+constexpr int named(Key key) { return 256 + static_cast<int>(key); }
+
+// A byte with lower-case letters folded to upper case, or a named key's value.
+int dispatch_value(const KeyRecord& key) {
+    if (key.name != Key::byte) return named(key.name);
+    if (key.first >= 'a' && key.first <= 'z') return key.first - 32;
+    return key.first;
 }
 
 }  // namespace
 
 void run_command(KeyRecord key, search::SearchVariables& search) {
-    if (key.first >= 'a' && key.first <= 'z') key.first = static_cast<std::uint8_t>(key.first - 32);
-    switch (key.first) {
+    switch (dispatch_value(key)) {
         case KEY_CTRL_C: screen::show_message("Hit 'Q' to exit"); break;
         case KEY_CTRL_L:
             screen::redraw_screen();
             screen::show_message("Waiting for command");
             break;
-        case KEY_ESC: run_escape(key); break;
+        case named(Key::up):
+        case named(Key::page_up): previous_sector(); break;
+        case named(Key::down):
+        case named(Key::page_down): next_sector(); break;
+        case named(Key::right):
+        case named(Key::end): go_to_end(); break;
+        case named(Key::left):
+        case named(Key::home): go_to_start(); break;
+        // ESC and a byte: the byte comes again as the next key. Any other sequence is
+        // dropped without a word.
+        case named(Key::escape):
+        case named(Key::other): break;
         case '<': search::search_prompt(-1, search); break;
         case '>': search::search_prompt(1, search); break;
         case 'A': ascii_edit(); break;

@@ -174,18 +174,6 @@ const char* signal_name(int signal_number) {
     raise_with_default_action(signal_number);
 }
 
-void ask_exit_question() {
-    terminal::out("File modified, Ok to exit?");
-    screen::home_message();
-    screen::move_cursor(screen::MESSAGE_ROW, screen::EXIT_ANSWER_COL);
-}
-
-// The question again after a repaint for the continue signal, which blanked it.
-void show_exit_question() {
-    screen::clear_message();
-    ask_exit_question();
-}
-
 [[noreturn]] void exit_editor() {
     screen::set_bold();
     terminal::out("Exiting...");
@@ -227,19 +215,10 @@ void start_up(int argc, char** argv) {
 }
 
 void quit_editor() {
-    bool modified = editor.file_modified;
-    screen::clear_message();
-    if (modified) {
-        ask_exit_question();
-        screen::after_repaint = show_exit_question;
-        int answer = read_byte();
-        screen::after_repaint = nullptr;
+    if (!editor.file_modified) {
         screen::clear_message();
-        if (answer != 'y') {
-            terminal::out("Returning to command mode");
-            screen::home_message();
-            return;
-        }
+    } else if (!ask_to_go_on("File modified, Ok to exit?")) {
+        return;
     }
     exit_editor();
 }

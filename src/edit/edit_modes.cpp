@@ -206,13 +206,13 @@ bool is_text_edit_key(int key) {
            key != KEY_ESC;
 }
 
-// Acts on an arrow key; false for any other escape sequence, which ends the mode.
-bool move_by_arrow(Cursor& cursor, int final_byte) {
-    switch (final_byte) {
-        case 'A': move_up(cursor); return true;
-        case 'B': move_down(cursor); return true;
-        case 'C': move_right(cursor); return true;
-        case 'D':
+// Acts on an arrow key; false for any other key that is no byte, which ends the mode.
+bool move_by_arrow(Cursor& cursor, Key key) {
+    switch (key) {
+        case Key::up: move_up(cursor); return true;
+        case Key::down: move_down(cursor); return true;
+        case Key::right: move_right(cursor); return true;
+        case Key::left:
             if (cursor.mode == &HEX_MODE) {
                 move_left_hex(cursor);
             } else {
@@ -223,8 +223,10 @@ bool move_by_arrow(Cursor& cursor, int final_byte) {
     }
 }
 
-void leave_mode(const Mode& mode) {
-    read_byte();  // ESC ESC: the second ESC; ESC and a key: that key, not a command
+// ESC ESC and ESC with a key take that second byte with them, so that it is no command.
+// A complete sequence takes nothing more: the next key is a command again.
+void leave_mode(const Mode& mode, const KeyRecord& key) {
+    if (key.name == Key::escape) read_byte();
     screen::set_normal();
     show_label(mode, false);
     screen::show_message("Returning to command mode");
@@ -240,14 +242,14 @@ void run_mode(const Mode& mode) {
     place_cursor(cursor);
     active_cursor = &cursor;
     screen::after_repaint = place_active_cursor;
+    KeyRecord key;
     for (;;) {
-        KeyRecord key;
         read_key(key);
         if (key.first == KEY_REDRAW) {
             screen::redraw_screen();
             announce(mode);
         }
-        if (key.first == KEY_ESC && !move_by_arrow(cursor, key.final_byte)) break;
+        if (key.name != Key::byte && !move_by_arrow(cursor, key.name)) break;
         screen::set_bold();
         if (&mode == &HEX_MODE && std::isxdigit(key.first)) enter_digit(cursor, key.first);
         if (&mode == &ASC_MODE && is_text_edit_key(key.first)) enter_character(cursor, key.first);
@@ -258,7 +260,7 @@ void run_mode(const Mode& mode) {
     }
     screen::after_repaint = nullptr;
     active_cursor = nullptr;
-    leave_mode(mode);
+    leave_mode(mode, key);
 }
 
 }  // namespace

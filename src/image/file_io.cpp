@@ -250,18 +250,28 @@ void save_file(const char* path) {
     editor.file_modified = false;
 }
 
+// The name is the whole answer line, blanks inside it included.
 void load_prompt() {
+    if (editor.file_modified && !ask_to_go_on("File modified, Ok to load?")) return;
     screen::begin_prompt("Enter complete path to file", 0);
-    LineRead read = read_word(editor.load_input);
+    std::int32_t length = 0;
+    auto buffer = std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(editor.load_input.data()),
+                                          NAME_BYTES - 1);
+    LineRead read = read_answer(buffer, length);
     screen::end_prompt();
-    terminal::next_byte();  // the byte that ended the word, normally the newline
     terminal::key_mode();
     if (read == LineRead::too_long) return refuse_load(NAME_TOO_LONG);
-    if (read == LineRead::zero_byte) return refuse_load(NAME_WITH_ZERO);
+    editor.load_input[static_cast<std::size_t>(length)] = '\0';
+    if (std::memchr(editor.load_input.data(), 0, static_cast<std::size_t>(length))) {
+        return refuse_load(NAME_WITH_ZERO);
+    }
     load_file(editor.load_input.data());
 }
 
+// Before any load there is no image to save: writing an empty one would cut the named
+// file to nothing.
 void save_prompt() {
+    if (!editor.file_loaded) return screen::show_message("Must load a file first");
     static std::array<char, NAME_BYTES + 32> prompt;  // shown again after a repaint
     std::snprintf(prompt.data(), prompt.size(), "Enter save-file, return for %s",
                   editor.file_name.data());

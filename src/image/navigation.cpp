@@ -2,6 +2,9 @@
 // a step into a partly filled last sector may leave it past the last byte.
 #include "image/navigation.h"
 
+#include <array>
+#include <limits>
+
 #include "control/keys.h"
 #include "image/state.h"
 #include "screen/frame.h"
@@ -12,30 +15,28 @@
 namespace fenk {
 namespace {
 
-enum class Answer { number, out_of_range, rejected };
+constexpr std::size_t NUMBER_ANSWER_BYTES = 128;
 
-// Shows a number prompt on row 19 and reads the answer in line mode. An answer that is
-// not a number is refused here, its whole line consumed, and the prompt is over. Any
-// other answer leaves the caller to range-check it and call finish_number_prompt().
-
-Answer ask_number(const char* prompt, int answer_col, std::int32_t& value) {
-    screen::begin_prompt(prompt, answer_col);
-    NumberRead read = read_number(value);
-    screen::end_prompt();
-    screen::home_message();
-    terminal::flush_output();
-    if (read == NumberRead::not_a_number) {
-        screen::show_message("Not a valid number");
-        terminal::key_mode();
-        return Answer::rejected;
-    }
-    return read == NumberRead::ok ? Answer::number : Answer::out_of_range;
+// The value of a digit in base 10 or 16 (either case), or -1.
+int digit_value(std::uint8_t c, int base) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (base == 16 && c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (base == 16 && c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
 }
 
-// Discards the byte after the number (normally the newline) and returns to key mode.
-void finish_number_prompt() {
-    terminal::next_byte();
+// Shows a number prompt on row 19 and reads its whole answer line in line mode; returns
+// in key mode, so that nothing of the line is ever read as a command.
+NumberAnswer ask_number(const char* prompt, int answer_col, std::int32_t& value) {
+    screen::begin_prompt(prompt, answer_col);
+    std::array<std::uint8_t, NUMBER_ANSWER_BYTES> line;
+    std::int32_t length = 0;
+    LineRead read = read_answer(line, length);
+    screen::end_prompt();
+    screen::home_message();
     terminal::key_mode();
+    if (read == LineRead::too_long) return NumberAnswer::not_a_number;
+    return parse_number(std::span(line).first(static_cast<std::size_t>(length)), value);
 }
 
 void move_to(std::int32_t sector, std::int32_t offset) {
@@ -76,31 +77,57 @@ void next_sector() {
 void goto_sector() {
     if (!editor.file_loaded) return screen::show_message("Must load a file first");
     std::int32_t n = 0;
-    Answer answer = ask_number("Enter sector to goto:", screen::SECTOR_ANSWER_COL, n);
-    if (answer == Answer::rejected) return;
-    if (answer == Answer::out_of_range || n < 1 || n - 1 > editor.last_sector) {
-        screen::show_message("Sector out of range");
-    } else {
-        move_to(n - 1, (n - 1) * SECTOR_BYTES);
-        screen::draw_sector();
-        screen::show_message("At requested sector");
+    NumberAnswer answer = ask_number("Enter sector to goto:", screen::SECTOR_ANSWER_COL, n);
+    if (answer == NumberAnswer::not_a_number) return screen::show_message("Not a valid number");
+    if (answer == NumberAnswer::out_of_range || n < 1 || n - 1 > editor.last_sector) {
+        return screen::show_message("Sector out of range");
     }
-    finish_number_prompt();
+    move_to(n - 1, (n - 1) * SECTOR_BYTES);
+    screen::draw_sector();
+    screen::show_message("At requested sector");
 }
 
 void jump_to_byte() {
     if (!editor.file_loaded) return screen::show_message("Must load a file first");
     std::int32_t n = 0;
-    Answer answer = ask_number("Enter byte to jump to:", screen::BYTE_ANSWER_COL, n);
-    if (answer == Answer::rejected) return;
-    if (answer == Answer::out_of_range || n < 0 || n > editor.image_size) {
-        screen::show_message("Byte out of range");
-    } else {
-        move_to(n / SECTOR_BYTES, n);
-        screen::draw_sector();
-        screen::show_message("At sector of requested byte");
+    NumberAnswer answer = ask_number("Enter byte to jump to:", screen::BYTE_ANSWER_COL, n);
+    if (answer == NumberAnswer::not_a_number) return screen::show_message("Not a valid number");
+    if (answer == NumberAnswer::out_of_range || n < 0 || n > editor.image_size) {
+        return screen::show_message("Byte out of range");
     }
-    finish_number_prompt();
+    move_to(n / SECTOR_BYTES, n);
+    screen::draw_sector();
+    screen::show_message("At sector of requested byte");
+}
+
+NumberAnswer parse_number(std::span<const std::uint8_t> answer, std::int32_t& value) {
+    if (answer.empty()) return NumberAnswer::not_a_number;
+    int base = 10;
+    bool negative = false;
+    std::size_t at = 0;
+    if (answer[0] == '$') {
+        base = 16;
+        at = 1;
+    } else if (answer.size() >= 2 && answer[0] == '0' && (answer[1] == 'x' || answer[1] == 'X')) {
+        base = 16;
+        at = 2;
+    } else if (answer[0] == '-' || answer[0] == '+') {
+        negative = answer[0] == '-';
+        at = 1;
+    }
+    if (at == answer.size()) return NumberAnswer::not_a_number;
+    // Accumulated as a magnitude up to 2^31, the negative range's end; past it the value
+    // only stays out of range.
+    constexpr std::int64_t LIMIT = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    std::int64_t magnitude = 0;
+    for (; at < answer.size(); ++at) {
+        int digit = digit_value(answer[at], base);
+        if (digit < 0) return NumberAnswer::not_a_number;
+        if (magnitude <= LIMIT) magnitude = magnitude * base + digit;
+    }
+    if (magnitude > LIMIT || (!negative && magnitude == LIMIT)) return NumberAnswer::out_of_range;
+    value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+    return NumberAnswer::number;
 }
 
 }  // namespace fenk

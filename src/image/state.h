@@ -67,7 +67,7 @@ struct EditorState {
                                                 // successful load or save and by an undo of
                                                 // a pass that began with nothing unsaved
     std::array<char, NAME_BYTES> file_name{};   // last loaded or saved name, terminated
-    std::array<char, NAME_BYTES> load_input{};  // the word typed after L
+    std::array<char, NAME_BYTES> load_input{};  // the line typed after L, trimmed
     std::array<char, NAME_BYTES> save_input{};  // the line typed after S
     std::array<std::uint8_t, SEARCH_BUFFER_BYTES> search_buffer{};  // the current pattern
     UndoJournal undo_journal;

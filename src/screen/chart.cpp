@@ -58,12 +58,15 @@ void draw_chart() {
 }  // namespace
 
 // A repaint for a continue or window-size signal shows the chart again, since it still
-// waits for the space.
+// waits for the space. Whole keys are read, so that no byte of a sequence can pass for
+// the space.
 void show_char_table() {
     draw_chart();
     after_repaint = draw_chart;
-    while (read_byte() != ' ') {
-    }
+    KeyRecord key;
+    do {
+        read_key(key);
+    } while (key.first != ' ');
     after_repaint = nullptr;
     redraw_screen();
     show_message("Waiting for command");

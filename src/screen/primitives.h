@@ -20,10 +20,10 @@ inline constexpr int ASC_LABEL_COL = 63;
 inline constexpr int PANEL_TOP_ROW = 3;  // display row r is screen row 3 + r
 inline constexpr int HEX_PANEL_COL = 4;
 inline constexpr int TEXT_PANEL_COL = 55;
-inline constexpr int SECTOR_ANSWER_COL = 36;  // after "Enter sector to goto:"
-inline constexpr int BYTE_ANSWER_COL = 37;    // after "Enter byte to jump to:"
-inline constexpr int EXIT_ANSWER_COL = 41;    // after "File modified, Ok to exit?"
-inline constexpr int SEARCH_ANSWER_COL = 53;  // after "Enter string to locate ($num for hex):"
+inline constexpr int SECTOR_ANSWER_COL = 36;    // after "Enter sector to goto:"
+inline constexpr int BYTE_ANSWER_COL = 37;      // after "Enter byte to jump to:"
+inline constexpr int QUESTION_ANSWER_COL = 41;  // after "File modified, Ok to exit?" (or load?)
+inline constexpr int SEARCH_ANSWER_COL = 53;    // after "Enter string to locate ($num for hex):"
 
 // Screen column of the first hex digit of byte column c (0..19): a blank follows every
 // fourth byte.

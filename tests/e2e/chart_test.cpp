@@ -63,8 +63,11 @@ TEST(Chart, FillsExactlyTwentyFourRowsWithTheHeaderInReverseVideo) {
 }
 
 TEST(Chart, OnlyTheSpaceBarEndsItAndTheEditorScreenComesBackAsItWas) {
-    // Return, ESC q, an arrow, Ctrl-C, Ctrl-L, Q and NUL are read and ignored.
-    const std::string ignored("\r\x1bq\x1b[A\x03x\x0cQ\x00", 11);
+    // Return, ESC and q, an arrow, F5, a sequence with a blank inside, Ctrl-C, Ctrl-L, Q
+    // and NUL are read and ignored, each as one key.
+    const std::vector<std::string> ignored = {
+        "\r",   "\x1b", "q",    "\x1b[A", "\x1b[15~",          "\x1b[2 q",
+        "\x03", "x",    "\x0c", "Q",      std::string(1, '\0')};
     struct Case {
         const char* what;
         std::string file;  // empty: no file loaded
@@ -85,7 +88,7 @@ TEST(Chart, OnlyTheSpaceBarEndsItAndTheEditorScreenComesBackAsItWas) {
         s.send(c.key);
         wait_for_chart(s);
         const std::size_t mark = s.transcript_size();
-        s.send(ignored);
+        for (const std::string& key : ignored) s.send(key);
         s.send(" ");
         ASSERT_TRUE(wait_message(s, "Waiting for command"));
         // Each ignored key writes only the normal-attributes sequence; the space then

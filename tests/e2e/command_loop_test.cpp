@@ -1,15 +1,19 @@
 // The command loop on the real binary: every row of its dispatch table in lower and upper case,
-// the escape-sequence rules, the repaint key and the exit question.
+// whole escape sequences (also when their bytes come one by one), the repaint key and the
+// exit question.
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <string>
 #include <vector>
 
+#include "../model/edit_model.h"
 #include "editor_session.h"
 
 namespace fenk_test {
 namespace {
+
+using fenk_model::describe_key;
 
 const std::string ASC_MODE = "ASC editing mode.  ESC twice returns to command mode";
 
@@ -86,52 +90,94 @@ TEST(CommandLoop, QuitKeysEndTheProgramAtOnceWithoutEdits) {
     }
 }
 
-TEST(CommandLoop, EscapeSequencesThatAreNotArrowsAreDroppedSilently) {
+// A complete sequence that names no key of the loop is one key, dropped without a word:
+// after it only the set_normal that follows every key, then Ctrl-C's own answer.
+TEST(CommandLoop, EscapeSequencesThatNameNoKeyAreDroppedWhole) {
+    const std::string dropped[] = {"\x1b[Z",    "\x1b[2~",   "\x1b[15~",   "\x1b[24~",
+                                   "\x1b[1;5A", "\x1b[1;2H", "\x1bOP",     "\x1bOx",
+                                   "\x1bO\x1b", "\x1b[2 q",  "\x1b[?1;2c", "\x1b[1\x01",
+                                   "\x1b[\x80", "\x1b[1 2"};  // the last three malformed: ended by
+                                                              // the bad byte
     TempDir dir;
     Session s = start_editor(dir, std::string(600, 'z'));
-    // ESC [ Z: nothing but the set_normal that follows every key.
-    reset_message(s, false);
-    std::size_t mark = s.transcript_size();
-    s.send("\x1b[Z\x03");
-    ASSERT_TRUE(wait_message(s, "Hit 'Q' to exit"));
-    EXPECT_EQ(s.transcript().substr(mark), "\x1b[0m\x1b[0m" + message_bytes("Hit 'Q' to exit"));
-
-    // ESC [ 2 ~: the 2 is used up with the ESC, the ~ is a key of its own.
-    mark = s.transcript_size();
-    s.send("\x1b[2~");
-    ASSERT_TRUE(wait_message(s, "Not a valid command"));
-    EXPECT_EQ(s.transcript().substr(mark), "\x1b[0m\x1b[0m" + message_bytes("Not a valid command"));
+    for (const std::string& sequence : dropped) {
+        SCOPED_TRACE(describe_key(sequence));
+        reset_message(s, false);
+        const std::size_t mark = s.transcript_size();
+        s.send(sequence + "\x03");
+        ASSERT_TRUE(wait_message(s, "Hit 'Q' to exit"));
+        EXPECT_EQ(s.transcript().substr(mark), "\x1b[0m\x1b[0m" + message_bytes("Hit 'Q' to exit"));
+    }
+    // The bad byte of a malformed sequence goes with it; what follows is a key again.
+    reset_message(s);
+    s.send("\x1b[1\x01\x1b[B");
+    ASSERT_TRUE(wait_message(s, "Moving forward one block"));
 
     // ESC ESC: the first is dropped, the second starts the next key.
-    mark = s.transcript_size();
+    reset_message(s);
+    std::size_t mark = s.transcript_size();
     s.send("\x1b\x1b[B");
     ASSERT_TRUE(wait_message(s, "Moving forward one block"));
     EXPECT_FALSE(s.transcript_contains("Not a valid command", mark));
-    EXPECT_EQ(s.text(16, 31, 11), "Sector: 2/3");
+    EXPECT_EQ(s.text(16, 31, 11), "Sector: 3/3");
 
-    // ESC O A, an arrow in application mode: O is not a command, A starts the text edit mode.
-    mark = s.transcript_size();
-    s.send("\x1bOA");
-    ASSERT_TRUE(s.wait_for_text(19, 14, ASC_MODE));
-    EXPECT_TRUE(s.transcript_contains("Not a valid command", mark));
-    EXPECT_EQ(s.text(16, 31, 11), "Sector: 2/3");
+    // ESC and another byte: the ESC is dropped, the byte is a key (ESC P: P is none).
+    reset_message(s);
+    s.send("\x1bP");
+    ASSERT_TRUE(wait_message(s, "Not a valid command"));
 }
 
-TEST(CommandLoop, ArrowWhoseBytesArriveOneByOneActsAsOne) {
+// Keys whose last byte once ran as a command (Ctrl-Up, Up and Home in application mode,
+// F5): none starts a mode or writes a byte, so Q then ends at once and the file is whole.
+TEST(CommandLoop, NoSequenceStartsAModeOrChangesAByte) {
+    TempDir dir;
+    const std::string bytes = "abcdefghij";
+    Session s = start_editor(dir, bytes);
+    const std::size_t mark = s.transcript_size();
+    s.send("\x1b[1;5A\x1bOA\x1bOH\x1b[15~\x1b[1;5Hxy");
+    ASSERT_TRUE(wait_message(s, "Not a valid command"));
+    s.send("q");
+    ASSERT_TRUE(s.wait_exit_status(0));
+    EXPECT_FALSE(s.transcript_contains("editing mode", mark));
+    EXPECT_EQ(read_file(dir.file("f.bin")), bytes);
+}
+
+// There is no time-out after ESC: a sequence whose bytes come one by one, with pauses,
+// acts exactly like one that comes at once, and nothing happens before its last byte.
+TEST(CommandLoop, SequenceWhoseBytesArriveOneByOneActsAsOne) {
     using namespace std::chrono_literals;
+    struct Case {
+        std::string sequence;
+        std::string message;  // its own message; empty for a sequence that is dropped
+        std::string sector;
+    };
+    const Case cases[] = {
+        {"\x1b[B", "Moving forward one block", "Sector: 2/3"},
+        {"\x1b[6~", "Moving forward one block", "Sector: 3/3"},
+        {"\x1bOA", "Moving backward one block", "Sector: 2/3"},
+        {"\x1b[1~", "At begining of data", "Sector: 1/3"},
+        {"\x1b[1;5B", "", "Sector: 1/3"},
+        {"\x1b[15~", "", "Sector: 1/3"},
+    };
     TempDir dir;
     Session s = start_editor(dir, std::string(600, 'z'));
-    reset_message(s);
-    const std::size_t mark = s.transcript_size();
-    for (const char* part : {"\x1b", "["}) {
-        s.send(part);
-        ASSERT_TRUE(s.wait_quiet(100ms));
-        EXPECT_EQ(message_text(s), "Hit 'Q' to exit");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(describe_key(c.sequence));
+        reset_message(s, false);
+        const std::size_t mark = s.transcript_size();
+        for (std::size_t i = 0; i + 1 < c.sequence.size(); ++i) {
+            s.send(c.sequence.substr(i, 1));
+            ASSERT_TRUE(s.wait_quiet(100ms));
+            EXPECT_EQ(message_text(s), "Not a valid command");
+        }
+        s.send(c.sequence.substr(c.sequence.size() - 1) + "\x03");
+        ASSERT_TRUE(wait_message(s, "Hit 'Q' to exit"));
+        if (!c.message.empty()) {
+            EXPECT_TRUE(s.transcript_contains(c.message, mark));
+        }
+        EXPECT_EQ(s.transcript().find("Not a valid command", mark), std::string::npos);
+        EXPECT_EQ(s.text(16, 31, 11), c.sector);
     }
-    s.send("B");
-    ASSERT_TRUE(wait_message(s, "Moving forward one block"));
-    EXPECT_EQ(s.text(16, 31, 11), "Sector: 2/3");
-    EXPECT_FALSE(s.transcript_contains("Not a valid command", mark));
 }
 
 TEST(CommandLoop, CtrlLRepaintsTheWholeScreenThenWaitsForCommand) {
@@ -152,6 +198,9 @@ TEST(CommandLoop, CtrlLRepaintsTheWholeScreenThenWaitsForCommand) {
     }
 }
 
+// The answer is one whole key: an arrow or any other sequence declines as one key, and
+// nothing of it runs as a command afterwards. ESC and a byte decline with the ESC; the
+// byte is then a key, as in the loop.
 TEST(CommandLoop, ExitQuestionOnlyALowerCaseYLeaves) {
     TempDir dir;
     Session s = start_editor(dir, "abcd");
@@ -160,31 +209,17 @@ TEST(CommandLoop, ExitQuestionOnlyALowerCaseYLeaves) {
     s.send("z\x1b\x1b");
     ASSERT_TRUE(wait_message(s, "Returning to command mode"));
 
-    struct Answer {
-        std::string key;
-        std::string message;  // the message after the answer and the keys that follow it
-    };
-    // An arrow's ESC declines; its [ and A come in as keys of their own.
-    const Answer declines[] = {{"n", "Returning to command mode"},
-                               {"Y", "Returning to command mode"},
-                               {"\x1b[A", ASC_MODE}};
-    for (const Answer& a : declines) {
-        SCOPED_TRACE(a.key);
+    const std::string declines[] = {"n",         "Y",       "\r",       "\x1b[A", "\x1bOA",
+                                    "\x1b[1;5A", "\x1b[6~", "\x1b[15~", "\x1bOP", "\x1by"};
+    for (const std::string& key : declines) {
+        SCOPED_TRACE(describe_key(key));
         const std::size_t mark = s.transcript_size();
-        s.send("q");
-        ASSERT_TRUE(s.wait_until([&] {
-            return message_text(s) == "File modified, Ok to exit?" &&
-                   s.cursor() == std::pair{19, 41};
-        }));
-        s.send(a.key);
-        ASSERT_TRUE(s.wait_for_text(19, 14, a.message));
+        ASSERT_TRUE(answer_question(s, "q", "File modified, Ok to exit?", key));
+        EXPECT_TRUE(s.transcript_contains("Returning to command mode", mark));
+        EXPECT_EQ(s.transcript_contains("Not a valid command", mark), key == "\x1by");
+        EXPECT_FALSE(s.transcript_contains("editing mode", mark));
         EXPECT_TRUE(s.running());
         EXPECT_EQ(s.text(3, 55, 1), "z") << "the image is kept";
-        if (a.key.size() > 1) {
-            EXPECT_TRUE(s.transcript_contains("Not a valid command", mark));
-            s.send("\x1b\x1b");
-            ASSERT_TRUE(wait_message(s, "Returning to command mode"));
-        }
     }
     s.send("q");
     ASSERT_TRUE(s.wait_for_text(19, 14, "File modified, Ok to exit?"));

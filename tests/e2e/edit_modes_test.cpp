@@ -46,25 +46,75 @@ TEST_P(EditModes, WithoutAFileThereIsNothingToEdit) {
 }
 
 // Each way out ends the mode having read exactly its own bytes: the key after it is the
-// next command. ESC and a key swallow that key, ESC [ and a final byte that is no arrow
-// swallow one more key.
+// next command. ESC and a key swallow that key; a complete sequence other than an arrow
+// (a malformed one included) swallows nothing more.
 TEST_P(EditModes, EveryEscapeOtherThanAnArrowLeavesAndSwallowsItsKeys) {
-    const std::string exits[] = {"\x1b\x1b", "\x1bq", "\x1b[H5", "\x1b[2~"};
+    const std::string exits[] = {"\x1b\x1b", "\x1bq",     "\x1b[H", "\x1bOH",  "\x1b[2~",
+                                 "\x1b[15~", "\x1b[1;5A", "\x1bOP", "\x1b[6~", "\x1b[1\x01"};
     TempDir dir;
     Session s = start_editor(dir, std::string(30, '\0'));
     for (const std::string& exit : exits) {
         SCOPED_TRACE(fenk_model::describe_key(exit));
         ModeDriver keys(s, 30);
         ASSERT_TRUE(keys.enter(mode(), {3, mode().column(0)}));
-        s.send(exit);
-        ASSERT_TRUE(wait_message(s, "Returning to command mode"));
-        s.send("\x0c");  // Ctrl-L as a command shows "Waiting for command"
+        const std::size_t mark = s.transcript_size();
+        s.send(exit + "\x0c");  // Ctrl-L as a command shows "Waiting for command"
         ASSERT_TRUE(wait_message(s, "Waiting for command"));
+        EXPECT_TRUE(s.transcript_contains("Returning to command mode", mark));
         EXPECT_EQ(s.text(3, 4, 8), "00000000") << "nothing was written";
         EXPECT_EQ(counter_text(s), "0/30");
     }
     s.send("q");  // nothing was edited: Q ends at once
     EXPECT_TRUE(s.wait_exit_status(0));
+}
+
+// Cursor keys in application mode (ESC O A to D) move like ESC [ A to D; Home in that
+// mode (ESC O H) leaves the mode and starts no other. The keys typed afterwards are
+// commands: qq ends the editor, and the file is whole.
+TEST_P(EditModes, ApplicationModeArrowsMoveAndNoSequenceWritesAByte) {
+    TempDir dir;
+    const std::string bytes(600, 'n');
+    Session s = start_editor(dir, bytes);
+    ModeDriver keys(s, 600);
+    ASSERT_TRUE(keys.enter(mode(), {3, mode().column(0)}));
+    ASSERT_TRUE(keys.press("\x1bOB", 20, {4, mode().column(0)}));
+    // Right: the low digit of the same byte in hex, the next byte in text.
+    const std::pair<int, int> right{4, mode().hex ? mode().column(0) + 1 : mode().column(1)};
+    ASSERT_TRUE(keys.press("\x1bOC", mode().hex ? 20 : 21, right));
+    ASSERT_TRUE(keys.press("\x1bOD", 20, {4, mode().column(0)}));
+    ASSERT_TRUE(keys.press("\x1bOA", 0, {3, mode().column(0)}));
+    s.send("\x1bOH");
+    ASSERT_TRUE(wait_message(s, "Returning to command mode"));
+    s.send("qq");
+    ASSERT_TRUE(s.wait_exit_status(0));
+    EXPECT_FALSE(s.transcript_contains("HEX editing mode", s.transcript().rfind("Returning")));
+    EXPECT_EQ(read_file(dir.file("f.bin")), bytes);
+}
+
+// With pauses between the bytes of a sequence nothing happens before its last byte: an
+// arrow sent so still moves, and a function key still leaves only when it is complete.
+TEST_P(EditModes, SequenceWhoseBytesArriveOneByOneActsAsOne) {
+    using namespace std::chrono_literals;
+    TempDir dir;
+    Session s = start_editor(dir, std::string(60, 'n'));
+    ModeDriver keys(s, 60);
+    ASSERT_TRUE(keys.enter(mode(), {3, mode().column(0)}));
+    for (const char* part : {"\x1b", "["}) {
+        s.send(part);
+        ASSERT_TRUE(s.wait_quiet(100ms));
+        EXPECT_EQ(s.cursor(), (std::pair{3, mode().column(0)}));
+    }
+    ASSERT_TRUE(keys.press("B", 20, {4, mode().column(0)}));
+    for (const char* part : {"\x1b", "[", "1", "5"}) {
+        s.send(part);
+        ASSERT_TRUE(s.wait_quiet(100ms));
+        EXPECT_EQ(message_text(s), *mode().message);
+    }
+    s.send("~");
+    ASSERT_TRUE(wait_message(s, "Returning to command mode"));
+    s.send("q");  // a command again: nothing was edited, so Q ends at once
+    EXPECT_TRUE(s.wait_exit_status(0));
+    EXPECT_EQ(read_file(dir.file("f.bin")), std::string(60, 'n'));
 }
 
 TEST_P(EditModes, CtrlLRepaintsAndTheModeGoesOn) {

@@ -131,6 +131,8 @@ TEST_P(LoadFaults, AreRefusedWithABellAndTheEditedImageStays) {
     // Names inside the directory are typed relative to it, so that every message fits.
     if (path.rfind(dir.path() + "/", 0) == 0) path = path.substr(dir.path().size() + 1);
     s.send("L");
+    ASSERT_TRUE(wait_prompt(s, "File modified, Ok to load?", {19, 41}));
+    s.send("y");
     ASSERT_TRUE(wait_prompt(s, "Enter complete path to file", {17, 14}));
     std::size_t mark = s.transcript_size();
     s.send(path + "\r");
@@ -406,7 +408,7 @@ const QuitPlace QUIT_PLACES[] = {
      "String not found",
      true},
     {"Load",
-     "L",
+     "Ly",  // y answers the question about the unsaved edit
      "Enter complete path to file",
      {17, 14},
      "f.bin\r",
@@ -468,7 +470,8 @@ const ReadPlace READ_PLACES[] = {
     {"JumpPrompt", "J", "Enter byte to jump to:"},
     {"ForwardPrompt", ">", "Enter string to locate ($num for hex):"},
     {"BackwardPrompt", "<", "Enter string to locate ($num for hex):"},
-    {"LoadPrompt", "L", "Enter complete path to file"},
+    {"LoadQuestion", "L", "File modified, Ok to load?"},
+    {"LoadPrompt", "Ly", "Enter complete path to file"},
     {"SavePrompt", "S", ""},
     {"ExitQuestion", "q", "File modified, Ok to exit?"},
     {"Chart", "T", "  Hit space to continue"},

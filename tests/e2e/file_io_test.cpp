@@ -54,9 +54,17 @@ void type_over(Session& s, const std::string& text) {
     ASSERT_TRUE(wait_message(s, "Returning to command mode"));
 }
 
-// Answers the L prompt with `line` (Return added).
-void load_by_prompt(Session& s, const std::string& line) {
+// Answers the L prompt with `line` (Return added); with unsaved edits, y to the question
+// before it.
+void load_by_prompt(Session& s, const std::string& line, bool modified = false) {
     s.send("l");
+    if (modified) {
+        ASSERT_TRUE(s.wait_until([&] {
+            return message_text(s) == "File modified, Ok to load?" &&
+                   s.cursor() == std::pair{19, 41};
+        }));
+        s.send("y");
+    }
     ASSERT_TRUE(wait_prompt(s, LOAD_PROMPT));
     s.send(line + "\r");
 }
@@ -65,15 +73,6 @@ void save_by_prompt(Session& s, const std::string& current_name, const std::stri
     s.send("s");
     ASSERT_TRUE(wait_prompt(s, "Enter save-file, return for " + current_name));
     s.send(line + "\r");
-}
-
-std::size_t count(const std::string& haystack, const std::string& needle, std::size_t from) {
-    std::size_t n = 0;
-    for (std::size_t at = haystack.find(needle, from); at != std::string::npos;
-         at = haystack.find(needle, at + 1)) {
-        ++n;
-    }
-    return n;
 }
 
 std::string sparse_file(const TempDir& dir, const std::string& name, off_t size) {
@@ -92,27 +91,33 @@ void expect_still_modified(Session& s) {
 
 // ---- The L prompt ----
 
-TEST(LoadPrompt, ReadsOneWordAndOneByteAndLeavesTheRestToTheLoop) {
+// The whole line, less the blanks around it, is the name: a name with a blank inside loads,
+// and nothing of the line reaches the command loop (its "a" would start the text edit
+// mode and the rest would overwrite the image).
+TEST(LoadPrompt, TheWholeLineWithoutItsOuterBlanksIsTheName) {
     TempDir dir;
-    Session s = start_loaded(dir, "old");
-    dir.write_file("a", "new bytes");
+    Session s = start_loaded(dir, "old bytes");
+    dir.write_file("old backup.png", "new bytes");
     s.send("l");
     ASSERT_TRUE(wait_prompt(s, LOAD_PROMPT));
     EXPECT_EQ(s.text(17, 14, 57), BLANK_FIELD);
     EXPECT_EQ(s.cursor(), (std::pair{17, 14}));
     std::size_t mark = s.transcript_size();
-    s.send("a b\r");
-    // The blank after "a" is the one byte discarded; "b" and the newline are two keys.
-    ASSERT_TRUE(
-        s.wait_until([&] { return count(s.transcript(), "Not a valid command", mark) == 2; }));
-    ASSERT_TRUE(wait_message(s, "Not a valid command"));
+    s.send(" \told backup.png  \r");
+    ASSERT_TRUE(wait_message(s, "Image loaded, filesize= 9 bytes"));
     EXPECT_TRUE(s.transcript_contains(
         "\x1b[5m\x1b[19;14H" + std::string(65, ' ') + "\x1b[19;14HLOADING\x1b[19;14H\x1b[0m",
         mark));
     EXPECT_TRUE(s.transcript_contains("Image loaded, filesize= 9 bytes           ", mark));
-    EXPECT_EQ(s.text(17, 14, 16), "a" + std::string(15, ' '));
+    EXPECT_EQ(s.text(17, 14, 29), "old backup.png" + std::string(15, ' '));
     EXPECT_EQ(s.text(3, 4, 20), "6E657720 62797465 73");
     EXPECT_EQ(s.text(16, 31, 21), "Sector: 1/1          ");
+    s.send("q");  // no edit: Q ends at once
+    ASSERT_TRUE(s.wait_exit_status(0));
+    EXPECT_FALSE(s.transcript_contains("Not a valid command", mark));
+    EXPECT_FALSE(s.transcript_contains("editing mode", mark));
+    EXPECT_EQ(read_file(dir.file("old backup.png")), "new bytes");
+    EXPECT_EQ(read_file(dir.file("f.bin")), "old bytes");
 }
 
 TEST(LoadPrompt, WaitsThroughEmptyLinesForAWord) {
@@ -129,19 +134,41 @@ TEST(LoadPrompt, WaitsThroughEmptyLinesForAWord) {
     EXPECT_FALSE(s.transcript_contains("Not a valid command", mark));
 }
 
-// A load drops unsaved edits without a question, and with them the undo of that pass.
-TEST(LoadPrompt, LoadDiscardsUnsavedEditsWithoutAsking) {
+// With unsaved edits L asks first, as Q does: one whole key answers, and only y goes on.
+// Any other key keeps the image, its edits, their undo and the name; nothing of an arrow
+// runs as a command afterwards.
+TEST(LoadPrompt, AsksBeforeDroppingUnsavedEditsAndOnlyYGoesOn) {
     TempDir dir;
     Session s = start_loaded(dir, "old");
     dir.write_file("a", "A");
     type_over(s, "Z");
+    for (const std::string answer : {"n", "Y", "\r", "\x1b[A", "\x1bOA", "\x1b[1;5A", "\x1b[15~"}) {
+        SCOPED_TRACE(answer);
+        std::size_t mark = s.transcript_size();
+        ASSERT_TRUE(answer_question(s, "l", "File modified, Ok to load?", answer));
+        EXPECT_TRUE(s.transcript_contains("Returning to command mode", mark));
+        EXPECT_FALSE(s.transcript_contains(LOAD_PROMPT, mark));
+        EXPECT_FALSE(s.transcript_contains("Not a valid command", mark));
+        EXPECT_FALSE(s.transcript_contains("editing mode", mark));
+        EXPECT_EQ(s.text(3, 55, 3), "Zld");
+        EXPECT_EQ(s.text(17, 14, 5), "f.bin");
+    }
+    // The pass is still there to undo; after that nothing is modified and L asks nothing.
+    s.send("u");
+    ASSERT_TRUE(wait_message(s, "Undo!"));
     load_by_prompt(s, "a");
     ASSERT_TRUE(wait_message(s, "Image loaded, filesize= 1 bytes"));
+
+    // y goes on to the name; the load then drops the edits and the undo of their pass.
+    type_over(s, "B");
+    load_by_prompt(s, "f.bin", true);
+    ASSERT_TRUE(wait_message(s, "Image loaded, filesize= 3 bytes"));
     s.send("u");
     ASSERT_TRUE(wait_message(s, "Nothing to undo"));
     s.send("q");
     EXPECT_TRUE(s.wait_exit_status(0));
     EXPECT_EQ(read_file(dir.file("f.bin")), "old");
+    EXPECT_EQ(read_file(dir.file("a")), "A");
 }
 
 // ---- Refused loads ----
@@ -199,7 +226,7 @@ TEST(Load, RefusalsLeaveImageNamePositionAndEditsAlone) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         std::size_t mark = s.transcript_size();
-        load_by_prompt(s, c.typed);
+        load_by_prompt(s, c.typed, true);
         ASSERT_TRUE(wait_message_after(s, c.message, mark));
         EXPECT_TRUE(s.transcript_contains("\a", mark));
         EXPECT_EQ(s.text(17, 14, 20), "f.bin" + std::string(15, ' '));
@@ -228,7 +255,7 @@ TEST(Load, ImageThatCannotBeAllocatedLeavesTheOldOne) {
     Session s = start_loaded(dir, "old", options);
     type_over(s, "Z");
     std::size_t mark = s.transcript_size();
-    load_by_prompt(s, "largest");
+    load_by_prompt(s, "largest", true);
     ASSERT_TRUE(wait_message(s, "Not enough memory to load largest"));
     EXPECT_TRUE(s.transcript_contains("\a", mark));
     EXPECT_EQ(s.text(17, 14, 20), "f.bin" + std::string(15, ' '));
@@ -289,26 +316,26 @@ TEST(Save, WholeLineIsTheNameAndBecomesTheFileName) {
     EXPECT_EQ(read_file(dir.file("f.bin")), "abc");
 }
 
-TEST(Save, BeforeAnyLoadWritesAnEmptyFileAndKeepsNoImage) {
+// Before any load there is no image: S refuses at once, with no prompt and no bell, and
+// writes nothing (an empty image would cut an existing file to nothing).
+TEST(Save, BeforeAnyLoadMustLoadAFileFirst) {
     TempDir dir;
-    dir.write_file("out", "ten bytes!");
+    dir.write_file("out", std::string(5000, 'k'));
     Session s = start_in(dir, "");
     ASSERT_TRUE(wait_message(s, "Waiting for command"));
-    save_by_prompt(s, "", "out");
-    ASSERT_TRUE(wait_message(s, "File saved"));
-    EXPECT_EQ(read_file(dir.file("out")), "");
-    s.send("h");
-    ASSERT_TRUE(wait_message(s, "No file to edit"));
-    save_by_prompt(s, "out", "");
-    ASSERT_TRUE(wait_message(s, "File saved"));
-}
-
-TEST(Save, ReturnAloneBeforeAnyLoadCannotOpenTheEmptyName) {
-    Session s = start_empty_editor();
-    std::size_t mark = s.transcript_size();
-    save_by_prompt(s, "", "");
-    ASSERT_TRUE(wait_message(s, "Cannot open file  for writing"));
-    EXPECT_TRUE(s.transcript_contains("\a", mark));
+    for (const char* key : {"s", "S"}) {
+        SCOPED_TRACE(key);
+        std::size_t mark = s.transcript_size();
+        s.send(key);
+        ASSERT_TRUE(wait_message(s, "Must load a file first"));
+        s.send("\x03");  // still in key mode: a key, not a signal
+        ASSERT_TRUE(wait_message(s, "Hit 'Q' to exit"));
+        EXPECT_FALSE(s.transcript_contains("Enter save-file", mark));
+        EXPECT_FALSE(s.transcript_contains("\a", mark));
+    }
+    s.send("q");
+    ASSERT_TRUE(s.wait_exit_status(0));
+    EXPECT_EQ(read_file(dir.file("out")), std::string(5000, 'k'));
 }
 
 TEST(Save, RefusalsChangeNothing) {

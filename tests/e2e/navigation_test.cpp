@@ -1,5 +1,5 @@
-// Moving through the image: the four arrow keys, G to a sector and J to a byte, with their
-// messages, the repaint rules and what becomes of the rest of a typed answer.
+// Moving through the image: the four arrow keys and the page keys, G to a sector and J to a
+// byte, with their messages, the repaint rules and the whole answer line that G and J read.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -61,6 +61,44 @@ TEST(Arrows, StepAndJumpWithTheirMessagesAndRepaintOnlyWhenTheViewMoves) {
         // The message comes first; the repaint then leaves the cursor in the message field.
         EXPECT_LT(s.transcript().find(step.message, mark), repaint);
     }
+}
+
+// PgUp and PgDn act as the up and down arrows, Home and End (in each form terminals send)
+// as left and right; arrows in application mode (ESC O) are arrows.
+TEST(PageKeys, ActAsTheArrowsWithTheirMessages) {
+    struct Press {
+        const char* key;
+        const char* message;
+        const char* sector;
+    };
+    const Press presses[] = {
+        {"\x1b[6~", "Moving forward one block", "Sector: 2/3"},
+        {"\x1b[4~", "At end of data", "Sector: 3/3"},
+        {"\x1b[6~", "Already at end of data", "Sector: 3/3"},
+        {"\x1b[5~", "Moving backward one block", "Sector: 2/3"},
+        {"\x1b[H", "At begining of data", "Sector: 1/3"},
+        {"\x1b[5~", "Already at begining of data", "Sector: 1/3"},
+        {"\x1b[F", "At end of data", "Sector: 3/3"},
+        {"\x1b[1~", "At begining of data", "Sector: 1/3"},
+        {"\x1bOF", "At end of data", "Sector: 3/3"},
+        {"\x1bOH", "At begining of data", "Sector: 1/3"},
+        {"\x1bOB", "Moving forward one block", "Sector: 2/3"},
+        {"\x1bOC", "At end of data", "Sector: 3/3"},
+        {"\x1bOA", "Moving backward one block", "Sector: 2/3"},
+        {"\x1bOD", "At begining of data", "Sector: 1/3"},
+    };
+    TempDir dir;
+    Session s = start_editor(dir, lettered(600));
+    const std::size_t mark = s.transcript_size();
+    for (const Press& press : presses) {
+        SCOPED_TRACE(press.message);
+        s.send("\x03");
+        ASSERT_TRUE(wait_message(s, "Hit 'Q' to exit"));
+        s.send(press.key);
+        ASSERT_TRUE(wait_message(s, press.message));
+        EXPECT_EQ(sector_counter(s), press.sector);
+    }
+    EXPECT_FALSE(s.transcript_contains("Not a valid command", mark));
 }
 
 TEST(Arrows, WithoutAFileOnlyShowTheirMessages) {
@@ -158,6 +196,15 @@ TEST(GotoSector, AcceptsSectorsOneToLastAndRefusesTheRestUnchanged) {
                       {"abc\r", "Not a valid number", "Sector: 3/4", "Offset: 480/900"},
                       {"-x c\r", "Not a valid number", "Sector: 3/4", "Offset: 480/900"},
                       {"\r\r 2\r", "At requested sector", "Sector: 2/4", "Offset: 240/900"},
+                      {"$4\r", "At requested sector", "Sector: 4/4", "Offset: 720/900"},
+                      {" \t0X1 \r", "At requested sector", "Sector: 1/4", "Offset: 0/900"},
+                      {"0x80000000\r", "Sector out of range", "Sector: 1/4", "Offset: 0/900"},
+                      {"$5\r", "Sector out of range", "Sector: 1/4", "Offset: 0/900"},
+                      {"4xc\r", "Not a valid number", "Sector: 1/4", "Offset: 0/900"},
+                      {"3 ha\r", "Not a valid number", "Sector: 1/4", "Offset: 0/900"},
+                      {"0x\r", "Not a valid number", "Sector: 1/4", "Offset: 0/900"},
+                      {"$\r", "Not a valid number", "Sector: 1/4", "Offset: 0/900"},
+                      {"-$2\r", "Not a valid number", "Sector: 1/4", "Offset: 0/900"},
                   });
 }
 
@@ -172,26 +219,52 @@ TEST(JumpToByte, AcceptsOffsetsZeroToTheSizeAndRefusesTheRestUnchanged) {
                       {"2147483647\r", "Byte out of range", "Sector: 1/4", "Offset: 0/900"},
                       {"-2147483649\r", "Byte out of range", "Sector: 1/4", "Offset: 0/900"},
                       {"x\r", "Not a valid number", "Sector: 1/4", "Offset: 0/900"},
+                      {"0x1A2\r", "At sector of requested byte", "Sector: 2/4", "Offset: 418/900"},
+                      {"$384\r", "At sector of requested byte", "Sector: 4/4", "Offset: 900/900"},
+                      {"$385\r", "Byte out of range", "Sector: 4/4", "Offset: 900/900"},
+                      {"0xfa \r", "At sector of requested byte", "Sector: 2/4", "Offset: 250/900"},
+                      {"4,096\r", "Not a valid number", "Sector: 2/4", "Offset: 250/900"},
+                      {"12abc\r", "Not a valid number", "Sector: 2/4", "Offset: 250/900"},
+                      {"1a2b\r", "Not a valid number", "Sector: 2/4", "Offset: 250/900"},
+                      {"7 bytes\r", "Not a valid number", "Sector: 2/4", "Offset: 250/900"},
                   });
 }
 
-TEST(GotoSector, RestOfTheLineAfterTheNumberAndOneByteComesInAsKeys) {
+// The answers that once ran as commands and overwrote the file: J 0x1a2b, G 5 ha, J 4,096.
+// Each now reads its whole line; the file stays byte for byte as it was, and Q, finding
+// nothing modified, ends at once.
+TEST(NumberPrompts, NothingOfAnAnswerLineRunsAsACommand) {
     TempDir dir;
-    Session s = start_editor(dir, lettered(900));
+    std::string bytes;
+    for (int i = 0; i < 7000; ++i) bytes += static_cast<char>(i % 251);
+    Session s = start_editor(dir, bytes);
+    struct Step {
+        char key;
+        int answer_col;
+        const char* typed;
+        const char* message;
+        const char* offset;
+    };
+    const Step steps[] = {
+        {'J', 37, "0x1a2b\r", "At sector of requested byte", "Offset: 6699/7000"},
+        {'G', 36, "5 ha\r", "Not a valid number", "Offset: 6699/7000"},
+        {'J', 37, "4,096\r", "Not a valid number", "Offset: 6699/7000"},
+        {'G', 36, "$1C\r", "At requested sector", "Offset: 6480/7000"},
+    };
     const std::size_t mark = s.transcript_size();
-    s.send("G");
-    ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{19, 36}; }));
-    s.send("4xc\r");
-    ASSERT_TRUE(wait_message(s, "Not a valid command"));  // the newline after the c
-    EXPECT_EQ(sector_counter(s), "Sector: 4/4");
-    const std::string& t = s.transcript();
-    const std::size_t found = t.find("At requested sector", mark);
-    const std::size_t c_key = t.find("No search to continue", mark);
-    ASSERT_NE(found, std::string::npos);
-    ASSERT_NE(c_key, std::string::npos);
-    EXPECT_LT(found, c_key);
-    EXPECT_EQ(t.find("Not a valid command", mark), t.rfind("Not a valid command"))
-        << "the x is discarded, only the newline is a key";
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.typed);
+        s.send(std::string(1, step.key));
+        ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{19, step.answer_col}; }));
+        s.send(step.typed);
+        ASSERT_TRUE(wait_message(s, step.message));
+        EXPECT_EQ(offset_counter(s), step.offset);
+    }
+    s.send("q");
+    ASSERT_TRUE(s.wait_exit_status(0));
+    EXPECT_FALSE(s.transcript_contains("Not a valid command", mark));
+    EXPECT_FALSE(s.transcript_contains("editing mode", mark));
+    EXPECT_EQ(read_file(dir.file("f.bin")), bytes);
 }
 
 TEST(GotoSector, WithoutAFileNeitherGNorJAsks) {

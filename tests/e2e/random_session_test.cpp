@@ -1,8 +1,9 @@
 // Whole-program random sessions: a seeded generator drives the real editor on a
-// pseudo-terminal through navigation, G, J, both edit modes, undo, searches, the chart,
-// repaints, loads and saves, over images of edge sizes. A reference model predicts the
-// message field and the status line after every command (and the counter and cursor after
-// every key inside an edit mode), and at the end every file on disk byte for byte.
+// pseudo-terminal through navigation (arrows in both forms, page keys, sequences that name
+// nothing), G and J (decimal, hex, junk), both edit modes, undo, searches, the chart,
+// repaints, loads (and their question) and saves, over images of edge sizes. A reference model
+// predicts the message field and the status line after every command (and the counter and cursor
+// after every key inside an edit mode), and at the end every file on disk byte for byte.
 //
 // FENK_RANDOM_SESSIONS sets the number of sessions (spread over the shards), FENK_RANDOM_SEED
 // replays one seed alone. A failure names the seed and prints the keys sent so far.
@@ -45,15 +46,33 @@ std::string escaped(std::string_view bytes) {
 
 std::string trimmed(std::string text) { return text.substr(0, text.find_last_not_of(' ') + 1); }
 
-std::string arrow_keys(Arrow arrow) {
+// An arrow as terminals send it: ESC [ or, with the cursor keys in application mode, ESC O.
+std::string arrow_keys(Arrow arrow, bool application) {
+    std::string keys = application ? "\x1bO" : "\x1b[";
     switch (arrow) {
-        case Arrow::up: return "\x1b[A";
-        case Arrow::down: return "\x1b[B";
-        case Arrow::right: return "\x1b[C";
-        case Arrow::left: return "\x1b[D";
+        case Arrow::up: return keys + "A";
+        case Arrow::down: return keys + "B";
+        case Arrow::right: return keys + "C";
+        case Arrow::left: return keys + "D";
     }
     return "";
 }
+
+// The page keys and the forms of Home and End, with the arrow each acts as in the command
+// loop.
+const std::pair<const char*, Arrow> PAGE_KEYS[] = {
+    {"\x1b[5~", Arrow::up},    {"\x1b[6~", Arrow::down}, {"\x1b[H", Arrow::left},
+    {"\x1b[1~", Arrow::left},  {"\x1bOH", Arrow::left},  {"\x1b[F", Arrow::right},
+    {"\x1b[4~", Arrow::right}, {"\x1bOF", Arrow::right},
+};
+
+// Complete sequences that name no key: function keys, modified arrows and page keys, keys
+// with intermediate bytes, malformed ones (ended by the byte that breaks them).
+const char* const OTHER_SEQUENCES[] = {
+    "\x1b[15~",  "\x1b[24~",   "\x1bOP",    "\x1bOS",         "\x1b[1;5A", "\x1b[1;2D",
+    "\x1b[5;5~", "\x1b[2~",    "\x1b[3~",   "\x1b[Z",         "\x1b[2 q",  "\x1b[?25h",
+    "\x1bOx",    "\x1b[1\x01", "\x1b[\x7f", "\x1b[12;3 \x05",
+};
 
 std::vector<std::string> files_in(const std::string& dir) {
     std::vector<std::string> names;
@@ -105,12 +124,16 @@ class RandomSession {
     std::string search_line();
     std::string number_answer(std::int64_t low, std::int64_t high, std::optional<std::int64_t>& n,
                               bool& valid);
+    std::string other_sequence() { return OTHER_SEQUENCES[pick(std::size(OTHER_SEQUENCES))]; }
+    std::string declining_key();
     std::string disk_bytes(const std::string& name) const;
 
     testing::AssertionResult command();
     testing::AssertionResult edit_session();
     testing::AssertionResult number_command(bool sector);
     testing::AssertionResult search_command();
+    testing::AssertionResult load_command();
+    testing::AssertionResult sequence_command();
     testing::AssertionResult finish();
     testing::AssertionResult check_files(const std::string& emergency);
 
@@ -215,24 +238,46 @@ std::string RandomSession::search_line() {
 }
 
 // The typed answer to G or J; n gets the value the editor should see (nullopt: outside 32
-// bits), valid is false for an answer that is no number at all.
+// bits), valid is false for an answer that is no number at all. Decimal or hex ($ or 0x,
+// either case), blanks around it now and then; or a number with junk after it.
 std::string RandomSession::number_answer(std::int64_t low, std::int64_t high,
                                          std::optional<std::int64_t>& n, bool& valid) {
     valid = true;
-    const int kind = pick(20);
-    if (kind == 0) {
+    const int kind = pick(24);
+    if (kind < 2) {
         valid = false;
-        return chance(50) ? "x1" : "-";
+        const char* junk[] = {"x1", "-", "0x", "$", "4,096", "5 ha", "12abc", "-$5", "0x1g", "1a"};
+        return junk[pick(std::size(junk))];
     }
-    if (kind == 1) {
+    if (kind == 2) {
         n = std::nullopt;
-        return chance(50) ? "99999999999" : "-2147483649";
+        const char* huge[] = {"99999999999", "-2147483649", "0x80000000", "$FFFFFFFFF"};
+        return huge[pick(std::size(huge))];
     }
     n = std::uniform_int_distribution<std::int64_t>(low, high)(rng_);
     std::string text = std::to_string(*n);
-    if (kind == 2) text = " " + text;
     if (kind == 3 && *n >= 0) text = "+" + text;
+    if (kind >= 4 && kind < 10 && *n >= 0) {
+        char hex[24];
+        std::snprintf(hex, sizeof hex, chance(50) ? "%llx" : "%llX",
+                      static_cast<unsigned long long>(*n));
+        text = (chance(50) ? "$" : chance(50) ? "0x" : "0X") + std::string(hex);
+    }
+    if (kind == 10) {
+        valid = false;
+        text += chance(50) ? " ha" : "xq";  // "xc" after a 0 would be hex
+    }
+    if (kind == 11) text = " \t" + text + "  ";
     return text;
+}
+
+// A key that declines a question: a letter other than y, Return, or a whole sequence.
+std::string RandomSession::declining_key() {
+    const int kind = pick(4);
+    if (kind == 0) return chance(50) ? "n" : "Y";
+    if (kind == 1) return arrow_keys(static_cast<Arrow>(pick(4)), chance(50));
+    if (kind == 2) return PAGE_KEYS[pick(std::size(PAGE_KEYS))].first;
+    return chance(30) ? "\r" : other_sequence();
 }
 
 testing::AssertionResult RandomSession::number_command(bool sector) {
@@ -273,7 +318,7 @@ testing::AssertionResult RandomSession::edit_session() {
                                 : kind < 5 ? Arrow::up
                                 : kind < 7 ? Arrow::right
                                            : Arrow::left;
-            send("arrow", arrow_keys(arrow));
+            send("arrow", arrow_keys(arrow, chance(30)));
             model_->edit_arrow(arrow);
         } else if (kind == 8 && chance(30)) {
             send("repaint", "\x0c");
@@ -296,17 +341,24 @@ testing::AssertionResult RandomSession::edit_session() {
         }
         if (auto r = expect_edit_state(wait_for); !r) return r;
     }
-    // ESC ESC; or ESC and a key, which is swallowed; or an unknown sequence and one more key.
+    // ESC ESC; or ESC and a key, which is swallowed; or any other whole sequence, which
+    // swallows nothing: the key after it is a command again.
     const int way = pick(4);
-    send("leave", way < 2 ? "\x1b\x1b" : way == 2 ? "\x1bq" : "\x1b[Hz");
-    return expect_message("Returning to command mode");
+    if (way < 2) {
+        send("leave", chance(70) ? "\x1b\x1b" : "\x1bq");
+        return expect_message("Returning to command mode");
+    }
+    send("leave", way == 2 ? PAGE_KEYS[pick(std::size(PAGE_KEYS))].first : other_sequence());
+    if (auto r = expect_message("Returning to command mode"); !r) return r;
+    send("ctrl-c", "\x03");
+    return expect_message("Hit 'Q' to exit");
 }
 
 testing::AssertionResult RandomSession::command() {
     const int kind = pick(32);
     if (kind < 8) {
         const Arrow arrow = static_cast<Arrow>(kind % 4);
-        send("arrow", arrow_keys(arrow));
+        send("arrow", arrow_keys(arrow, chance(30)));
         return expect_message(model_->arrow_command(arrow));
     }
     if (kind < 10) return number_command(true);
@@ -340,29 +392,54 @@ testing::AssertionResult RandomSession::command() {
         send("name", name + "\r");
         return expect_message(model_->save(name));
     }
-    if (kind == 28) {
-        std::string name = chance(50) || disk_bytes("g.bin") == original_ ? "f.bin" : "g.bin";
-        bool g_exists = false;
-        for (const auto& entry : model_->saved_files()) g_exists |= entry.first == "g.bin";
-        if (!g_exists) name = "f.bin";
-        send("load", "L");
-        if (auto r = expect_prompt("Enter complete path to file", {17, 14}); !r) return r;
-        send("path", name + "\r");
-        return expect_message(model_->load(name, disk_bytes(name)));
-    }
+    if (kind == 28) return load_command();
     if (kind == 29 && model_->modified()) {
         send("quit", "q");
         if (auto r = expect_prompt("File modified, Ok to exit?", {19, 41}); !r) return r;
-        send("answer", chance(50) ? "n" : "Y");
+        send("answer", declining_key());
         return expect_message("Returning to command mode");
     }
     if (kind == 30) {
         send("ctrl-c", "\x03");
         return expect_message("Hit 'Q' to exit");
     }
-    const char* junk[] = {"x", "1", "\r", "\x1b[2~", "\x80", "\x1c"};
+    if (kind == 31 && chance(50)) return sequence_command();
+    const char* junk[] = {"x", "1", "\r", "\x1bP", "\x80", "\x1c"};
     send("no command", junk[pick(6)]);
     return expect_message("Not a valid command");
+}
+
+// A page key, which acts as its arrow, or a sequence that names no key, which is dropped
+// whole: Ctrl-C after it shows that nothing of it was read as a command.
+testing::AssertionResult RandomSession::sequence_command() {
+    if (chance(50)) {
+        const auto& [keys, arrow] = PAGE_KEYS[pick(std::size(PAGE_KEYS))];
+        send("page key", keys);
+        return expect_message(model_->arrow_command(arrow));
+    }
+    send("sequence", other_sequence() + "\x03");
+    return expect_message("Hit 'Q' to exit");
+}
+
+// L: with unsaved edits first the question, which any key but y declines; then the name,
+// blanks around it now and then.
+testing::AssertionResult RandomSession::load_command() {
+    std::string name = chance(50) || disk_bytes("g.bin") == original_ ? "f.bin" : "g.bin";
+    bool g_exists = false;
+    for (const auto& entry : model_->saved_files()) g_exists |= entry.first == "g.bin";
+    if (!g_exists) name = "f.bin";
+    send("load", "L");
+    if (model_->modified()) {
+        if (auto r = expect_prompt("File modified, Ok to load?", {19, 41}); !r) return r;
+        if (chance(40)) {
+            send("answer", declining_key());
+            return expect_message("Returning to command mode");
+        }
+        send("answer", "y");
+    }
+    if (auto r = expect_prompt("Enter complete path to file", {17, 14}); !r) return r;
+    send("path", (chance(30) ? "  " + name + " \t" : name) + "\r");
+    return expect_message(model_->load(name, disk_bytes(name)));
 }
 
 testing::AssertionResult RandomSession::check_files(const std::string& emergency) {

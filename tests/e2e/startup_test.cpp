@@ -212,19 +212,23 @@ TEST(Signals, ContinueDuringAPromptStartsTheAnswerAfresh) {
     EXPECT_EQ(s.text(16, 31, 11), "Sector: 3/4");
 }
 
-TEST(Signals, ContinueDuringTheExitQuestionShowsTheQuestionAgain) {
+TEST(Signals, ContinueDuringAQuestionShowsTheQuestionAgain) {
     TempDir dir;
     Session s = start_editor(dir, std::string(300, 'z'));
     s.send("a");
     ASSERT_TRUE(s.wait_for_text(19, 14, "ASC editing mode."));
     s.send("x\x1b\x1b");
     ASSERT_TRUE(wait_message(s, "Returning to command mode"));
-    s.send("q");
-    ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{19, 41}; }));
-    ASSERT_TRUE(continue_and_wait_for(s, false, "File modified, Ok to exit?", {19, 41}));
-    s.send("n");
-    ASSERT_TRUE(wait_message(s, "Returning to command mode"));
-    EXPECT_TRUE(s.running());
+    for (const auto& [key, question] : {std::pair{"q", "File modified, Ok to exit?"},
+                                        std::pair{"l", "File modified, Ok to load?"}}) {
+        SCOPED_TRACE(question);
+        s.send(key);
+        ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{19, 41}; }));
+        ASSERT_TRUE(continue_and_wait_for(s, false, question, {19, 41}));
+        s.send("n");
+        ASSERT_TRUE(wait_message(s, "Returning to command mode"));
+        EXPECT_TRUE(s.running());
+    }
 }
 
 // A window-size change repaints the whole screen at the next wait, as the continue

@@ -20,6 +20,17 @@ testing::AssertionResult wait_message(Session& session, std::string_view text) {
     return result;
 }
 
+testing::AssertionResult answer_question(Session& session, std::string_view key,
+                                         std::string_view question, std::string_view answer) {
+    session.send(key);
+    auto asked = session.wait_until([&] {
+        return message_text(session) == question && session.cursor() == std::pair{19, 41};
+    });
+    if (!asked) return asked << "\nexpected the question: \"" << question << "\"";
+    session.send(std::string(answer) + "\x03");
+    return wait_message(session, "Hit 'Q' to exit");
+}
+
 std::string hex_panel_row(std::string_view image, std::size_t first) {
     static constexpr char DIGITS[] = "0123456789ABCDEF";
     std::string row;

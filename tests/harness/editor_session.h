@@ -20,6 +20,12 @@ std::string message_bytes(std::string_view text);
 // Waits until the message field holds exactly `text` (trailing blanks aside).
 testing::AssertionResult wait_message(Session& session, std::string_view text);
 
+// Presses `key`, waits for `question` with the cursor at its answer place, answers with
+// `answer` and Ctrl-C, and waits for Ctrl-C's own message: the loop reads keys again. The
+// caller then checks what the answer did (normally "Returning to command mode").
+testing::AssertionResult answer_question(Session& session, std::string_view key,
+                                         std::string_view question, std::string_view answer);
+
 // What the sector view shows for the 20 bytes of `image` from offset `first`: the hex panel
 // row (pairs in groups of four, each group followed by a blank, "##" past the end) and the
 // text panel row (printable ASCII as itself, other bytes as '-', '#' past the end).

@@ -146,11 +146,16 @@ inline std::string describe_key(const std::string& key) {
 }
 
 inline const char* const ARROWS[] = {"\x1b[A", "\x1b[B", "\x1b[C", "\x1b[D"};
+// The same arrows with the terminal's cursor keys in application mode.
+inline const char* const APPLICATION_ARROWS[] = {"\x1bOA", "\x1bOB", "\x1bOC", "\x1bOD"};
 
 // A random key for a mode: arrows, edit keys, keys the mode ignores, now and then Ctrl-L.
 inline std::string random_key(std::mt19937& rng, bool hex) {
     int pick = std::uniform_int_distribution<int>(0, 99)(rng);
-    if (pick < 45) return ARROWS[std::uniform_int_distribution<int>(0, 3)(rng)];
+    if (pick < 45) {
+        const auto& arrows = pick < 10 ? APPLICATION_ARROWS : ARROWS;
+        return arrows[std::uniform_int_distribution<int>(0, 3)(rng)];
+    }
     if (pick < 47) return "\x0c";  // Ctrl-L
     if (hex) {
         static const std::string digits = "0123456789abcdefABCDEF";
@@ -167,10 +172,11 @@ inline std::string random_key(std::mt19937& rng, bool hex) {
 
 // The model's view of one key inside a mode.
 inline void apply(EditModel& model, const std::string& key, bool hex) {
-    if (key == ARROWS[0]) return model.up();
-    if (key == ARROWS[1]) return model.down();
-    if (key == ARROWS[2]) return model.right(hex);
-    if (key == ARROWS[3]) return model.left(hex);
+    auto is_arrow = [&](int i) { return key == ARROWS[i] || key == APPLICATION_ARROWS[i]; };
+    if (is_arrow(0)) return model.up();
+    if (is_arrow(1)) return model.down();
+    if (is_arrow(2)) return model.right(hex);
+    if (is_arrow(3)) return model.left(hex);
     auto byte = static_cast<std::uint8_t>(key[0]);
     if (hex && std::isxdigit(byte)) {
         model.hex_digit(byte <= '9' ? byte - '0' : (byte | 0x20) - 'a' + 10);

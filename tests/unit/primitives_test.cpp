@@ -44,76 +44,120 @@ TEST(Primitives, WriteTheirExactBytes) {
 
 struct KeyCase {
     std::string input;
-    KeyRecord key;
+    Key name;
+    std::uint8_t second;
+    std::uint8_t final_byte;
+    std::int32_t length;
     int next;  // the byte read after the key
 };
 
-TEST(ReadKey, DecodesEscapeSequencesAndPushesBackTheRest) {
+TEST(ReadKey, ReadsWholeSequencesAndNamesTheKeysTheLoopsActOn) {
     const KeyCase cases[] = {
-        {"qx", {'q', 0, 0}, 'x'},
-        {"\x1b[Ax", {27, '[', 'A'}, 'x'},
-        {"\x1bqx", {27, 'q', 0}, 'q'},     // the q is read again as the next key
-        {"\x1b\x1bx", {27, 27, 0}, 27},    // ESC ESC: the second ESC starts a new key
-        {"\x1bOAx", {27, 'O', 0}, 'O'},    // application-mode arrows are not arrows
-        {"\x1b[2~", {27, '[', '2'}, '~'},  // the rest of a longer sequence stays unread
-        {std::string("\0x", 2), {0, 0, 0}, 'x'},
+        {"qx", Key::byte, 0, 0, 1, 'x'},
+        {std::string("\0x", 2), Key::byte, 0, 0, 1, 'x'},
+        {"\x1b[Ax", Key::up, '[', 'A', 3, 'x'},
+        {"\x1b[Bx", Key::down, '[', 'B', 3, 'x'},
+        {"\x1bOCx", Key::right, 'O', 'C', 3, 'x'},  // cursor keys in application mode
+        {"\x1bODx", Key::left, 'O', 'D', 3, 'x'},
+        {"\x1b[5~x", Key::page_up, '[', '~', 4, 'x'},
+        {"\x1b[6~x", Key::page_down, '[', '~', 4, 'x'},
+        {"\x1b[Hx", Key::home, '[', 'H', 3, 'x'},
+        {"\x1b[1~x", Key::home, '[', '~', 4, 'x'},
+        {"\x1bOHx", Key::home, 'O', 'H', 3, 'x'},
+        {"\x1b[Fx", Key::end, '[', 'F', 3, 'x'},
+        {"\x1b[4~x", Key::end, '[', '~', 4, 'x'},
+        {"\x1bOFx", Key::end, 'O', 'F', 3, 'x'},
+        {"\x1b[1;5Ax", Key::other, '[', 'A', 6, 'x'},  // Ctrl-Up is no arrow
+        {"\x1b[15~x", Key::other, '[', '~', 5, 'x'},   // F5
+        {"\x1b[2~x", Key::other, '[', '~', 4, 'x'},    // Insert
+        {"\x1b[5;2~x", Key::other, '[', '~', 6, 'x'},
+        {"\x1bOPx", Key::other, 'O', 'P', 3, 'x'},  // F1
+        {"\x1bO\x1bx", Key::other, 'O', 27, 3, 'x'},
+        {"\x1b[2 qx", Key::other, '[', 'q', 5, 'x'},    // an intermediate byte
+        {"\x1b[Zx", Key::other, '[', 'Z', 3, 'x'},      // back-tab
+        {"\x1b[1\x01x", Key::other, '[', 1, 4, 'x'},    // malformed: the bad byte is taken
+        {"\x1b[ 5~", Key::other, '[', '5', 4, '~'},     // a parameter after an intermediate
+        {"\x1b[\x1b[Ax", Key::other, '[', 27, 3, '['},  // ESC inside a sequence breaks it
+        {"\x1b[\xc1x", Key::other, '[', 0xc1, 3, 'x'},
+        {"\x1bqx", Key::escape, 'q', 0, 1, 'q'},   // the q is read again as the next key
+        {"\x1b\x1bx", Key::escape, 27, 0, 1, 27},  // ESC ESC: the second ESC starts a new key
+        {"\x1bPx", Key::escape, 'P', 0, 1, 'P'},
     };
     for (const KeyCase& c : cases) {
         terminal::use_memory(c.input);
         KeyRecord key;
         read_key(key);
-        EXPECT_EQ(key.first, c.key.first) << c.input;
-        EXPECT_EQ(key.second, c.key.second) << c.input;
-        EXPECT_EQ(key.final_byte, c.key.final_byte) << c.input;
+        EXPECT_EQ(key.name, c.name) << c.input;
+        EXPECT_EQ(key.first, c.name == Key::byte ? c.input[0] : 27) << c.input;
+        EXPECT_EQ(key.second, c.second) << c.input;
+        EXPECT_EQ(key.final_byte, c.final_byte) << c.input;
+        EXPECT_EQ(key.length, c.length) << c.input;
         EXPECT_EQ(terminal::next_byte(), c.next) << c.input;
         EXPECT_EQ(terminal::take_output(), "\x1b[0m") << "set_normal after every key";
     }
 }
 
-TEST(ReadNumber, ReadsLikeScanfAndRefusesWhatIsNotANumber) {
-    struct Case {
-        std::string input;
-        NumberRead outcome;
-        std::int32_t value;
-        int next;
-    };
-    const Case cases[] = {
-        {"4xc\n", NumberRead::ok, 4, 'x'},
-        {"\n \t2\n", NumberRead::ok, 2, '\n'},
-        {"-7\n", NumberRead::ok, -7, '\n'},
-        {"+12 \n", NumberRead::ok, 12, ' '},
-        {"2147483647\n", NumberRead::ok, 2147483647, '\n'},
-        {"-2147483648\n", NumberRead::ok, -2147483647 - 1, '\n'},
-        {"2147483648\n", NumberRead::out_of_range, 0, '\n'},
-        {"99999999999999999999x\n", NumberRead::out_of_range, 0, 'x'},
-        {"abc\nQ", NumberRead::not_a_number, 0, 'Q'},  // the whole line is consumed
-        {"-x\nQ", NumberRead::not_a_number, 0, 'Q'},
-    };
-    for (const Case& c : cases) {
-        terminal::use_memory(c.input);
-        std::int32_t value = 0;
-        EXPECT_EQ(read_number(value), c.outcome) << c.input;
-        if (c.outcome == NumberRead::ok) {
-            EXPECT_EQ(value, c.value) << c.input;
-        }
-        EXPECT_EQ(terminal::next_byte(), c.next) << c.input;
-    }
+TEST(ReadKey, ASequenceOfAnyLengthIsOneKey) {
+    terminal::use_memory("\x1b[" + std::string(100000, '1') + "~x");
+    KeyRecord key;
+    read_key(key);
+    EXPECT_EQ(key.name, Key::other);
+    EXPECT_EQ(key.length, 100003);
+    EXPECT_EQ(terminal::next_byte(), 'x');
 }
 
-TEST(ReadWord, SkipsBlankLinesAndRefusesWordsThatDoNotFit) {
-    std::array<char, 8> buffer{};
-    terminal::use_memory("\n\n  a b\n");
-    EXPECT_EQ(read_word(buffer), LineRead::ok);
-    EXPECT_STREQ(buffer.data(), "a");
-    EXPECT_EQ(terminal::next_byte(), ' ');
+TEST(AskToGoOn, OneWholeKeyAnswersAndOnlyALowerCaseYGoesOn) {
+    const std::string question = "File modified, Ok to load?";
+    const std::string shown =
+        "\x1b[19;14H" + std::string(65, ' ') + "\x1b[19;14H" + question + "\x1b[19;14H\x1b[19;41H";
+    const std::string declined =
+        "\x1b[19;14H" + std::string(65, ' ') + "\x1b[19;14HReturning to command mode\x1b[19;14H";
+    const std::pair<std::string, bool> cases[] = {
+        {"yx", true},       {"Yx", false},         {"nx", false},        {"\x1b[Ax", false},
+        {"\x1bOAx", false}, {"\x1b[1;5Ax", false}, {"\x1b[15~x", false},
+    };
+    for (const auto& [answer, goes_on] : cases) {
+        terminal::use_memory(answer);
+        EXPECT_EQ(ask_to_go_on(question.c_str()), goes_on) << answer;
+        EXPECT_EQ(terminal::take_output(),
+                  shown + "\x1b[0m\x1b[19;14H" + std::string(65, ' ') + "\x1b[19;14H" +
+                      (goes_on ? "" : declined.substr(declined.find("Returning"))))
+            << answer;
+        EXPECT_EQ(terminal::next_byte(), 'x') << "nothing of the answer is left: " << answer;
+    }
+    // ESC and a key: the ESC declines, and the key is read again afterwards, as in the loop.
+    terminal::use_memory("\x1byx");
+    EXPECT_FALSE(ask_to_go_on(question.c_str()));
+    EXPECT_EQ(terminal::next_byte(), 'y');
+}
 
-    terminal::use_memory("12345678 z");
-    EXPECT_EQ(read_word(buffer), LineRead::too_long);
-    EXPECT_EQ(terminal::next_byte(), ' ') << "the whole word is consumed";
-
-    terminal::use_memory("1234567\n");
-    EXPECT_EQ(read_word(buffer), LineRead::ok);
-    EXPECT_STREQ(buffer.data(), "1234567");
+TEST(ReadAnswer, WaitsThroughBlankLinesAndTrimsTheAnswer) {
+    struct Case {
+        std::string input;
+        LineRead outcome;
+        std::string answer;
+    };
+    const Case cases[] = {
+        {"abc\nX", LineRead::ok, "abc"},
+        {"\n \t\n  a b.c \t\nX", LineRead::ok, "a b.c"},  // blanks inside are kept
+        {std::string(" a\0b \nX", 7), LineRead::ok, std::string("a\0b", 3)},
+        {"12345678\nX", LineRead::ok, "12345678"},
+        {"  12345678" + std::string(50, ' ') + "\nX", LineRead::ok, "12345678"},
+        {"123456789\nX", LineRead::too_long, ""},
+        {"1234567 9 \nX", LineRead::too_long, ""},
+    };
+    for (const Case& c : cases) {
+        std::array<std::uint8_t, 8> buffer{};
+        std::int32_t length = -1;
+        terminal::use_memory(c.input);
+        EXPECT_EQ(read_answer(buffer, length), c.outcome) << c.input;
+        if (c.outcome == LineRead::ok) {
+            EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + length), c.answer) << c.input;
+        } else {
+            EXPECT_EQ(length, -1) << c.input;
+        }
+        EXPECT_EQ(terminal::next_byte(), 'X') << "the whole line is consumed: " << c.input;
+    }
 }
 
 TEST(ReadLine, KeepsBlanksAndZeroBytesAndRefusesLongLines) {
