@@ -72,6 +72,18 @@ TEST(TerminalLevel, AskedBeforeTheLevelControlAndPutBackAfterTheFinalClearOnQuit
     }
 }
 
+// The curses library's shutdown designates line drawing as G1; the editor puts the ordinary
+// set back, so that a Shift-Out byte written later shows letters, not line pieces. The
+// exit leaves the screen cleared: neither control shows anything.
+TEST(TerminalLevel, ExitLeavesG1TheOrdinarySet) {
+    Session s({"/bin/sh", "-c", "\"$0\"; printf '\\016lqk\\017'", FENK_BINARY});
+    ASSERT_TRUE(wait_message(s, "Waiting for command"));
+    s.send("q");
+    ASSERT_TRUE(s.wait_exit_status(0));
+    EXPECT_EQ(s.row_text(24), "lqk" + std::string(77, ' ')) << s.dump();
+    for (int row = 1; row < 24; ++row) EXPECT_EQ(s.row_text(row), std::string(80, ' '));
+}
+
 // Standard input is a second terminal, whose loss ends the editor while its screen is
 // still there to show what the exit wrote.
 TEST(TerminalLevel, PutBackWhenTheInputTerminalIsLost) {
