@@ -161,6 +161,7 @@ class Session {
     using Clock = std::chrono::steady_clock;
 
     bool read_chunk();
+    void feed_emulator(std::string_view bytes);
     void answer_queries();
     void write_to_master(std::string_view bytes);
     bool poll_master(Clock::time_point deadline);
@@ -180,6 +181,7 @@ class Session {
     std::string transcript_;      // every byte read from the master
     bool answer_queries_ = true;  // answer the start-up queries like xterm
     std::size_t query_scan_ = 0;  // transcript_ before this offset holds no unanswered query
+    std::string held_from_emulator_;  // output that may begin a level query, not yet fed to vt_
 };
 
 // A fresh temporary directory for one test, removed with everything in it when the object goes
