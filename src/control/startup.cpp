@@ -192,15 +192,17 @@ void start_up(int argc, char** argv) {
         std::exit(0);
     }
     if (!terminal_usable()) std::exit(1);
-    std::fputs("\x1b[61\"p", stderr);
-    std::fflush(stderr);
-    screen::line_drawing_off();
-    screen::set_normal();
     terminal::save_modes();
     terminal::set_hooks(repaint_after_continue, lost_terminal);
     terminal::set_ending_signal_hook(end_by_signal);
     terminal::start_curses();
     screen_open = true;
+    // Key mode first: the terminal's answers to the level query must neither be echoed
+    // nor wait for a Return.
+    terminal::key_mode();
+    terminal::select_vt100_level();
+    screen::line_drawing_off();
+    screen::set_normal();
     editor.file_modified = false;
     editor.file_loaded = false;
     screen::clear_screen();

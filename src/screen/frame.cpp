@@ -65,24 +65,50 @@ void show_prompt_after_repaint() {
     show_current_prompt();
 }
 
-std::string repeat(char c, std::size_t n) { return std::string(n, c); }
+// Written byte by byte into the output buffer: a repaint builds no strings.
+void out_repeated(char c, int count) {
+    for (int i = 0; i < count; ++i) terminal::out_byte(c);
+}
+
+// A label inside a line-drawn border, in the ordinary set: some terminals map capital
+// letters to graphics too while the line-drawing set is on.
+void out_label(const char* label) {
+    line_drawing_off();
+    terminal::out(label);
+    line_drawing_on();
+}
 
 void draw_boxes() {
     line_drawing_on();
-    terminal::out(" l" + repeat('q', 46) + "k  " + " l" + repeat('q', 22) + "k\n");
+    terminal::out(" l");
+    out_repeated('q', 46);
+    terminal::out("k   l");
+    out_repeated('q', 22);
+    terminal::out("k\n");
     for (int row = 0; row < SECTOR_ROWS; ++row) terminal::out(" x\t\t\t\t\t\tx   x\t\t\t   x\n");
-    terminal::out(" m" + repeat('q', 21) + "HEX" + repeat('q', 22) + "j  " + " m" + repeat('q', 9) +
-                  "ASC" + repeat('q', 10) + "j\n\n");
+    terminal::out(" m");
+    out_repeated('q', 21);
+    out_label("HEX");
+    out_repeated('q', 22);
+    terminal::out("j   m");
+    out_repeated('q', 9);
+    out_label("ASC");
+    out_repeated('q', 10);
+    terminal::out("j\n\n");
     line_drawing_off();
 }
 
 // A menu border, written in two halves, each in the line-drawing set.
 void draw_menu_border(char left, char right, bool newline) {
     line_drawing_on();
-    terminal::out(std::string(" ") + left + repeat('q', 36));
+    terminal::out_byte(' ');
+    terminal::out_byte(left);
+    out_repeated('q', 36);
     line_drawing_off();
     line_drawing_on();
-    terminal::out(repeat('q', 37) + right + (newline ? "\n" : ""));
+    out_repeated('q', 37);
+    terminal::out_byte(right);
+    if (newline) terminal::out_byte('\n');
     line_drawing_off();
 }
 

@@ -16,9 +16,12 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+
+#include "screen/replies.h"
 
 namespace fenk::terminal {
 namespace {
@@ -28,9 +31,15 @@ namespace {
 constexpr std::size_t OUTPUT_CAPACITY = 64 * 1024;
 std::array<char, OUTPUT_CAPACITY> output;
 std::size_t output_length = 0;
-std::array<unsigned char, 4096> input_buffer;
+constexpr std::size_t READ_SIZE = 4096;
+std::array<unsigned char, READ_SIZE> raw_input;  // one read, before the replies are taken out
+// Room for one read and the bytes the reply filter held back before it.
+std::array<unsigned char, READ_SIZE + REPLY_MAX> input_buffer;
 std::size_t input_next = 0;  // input_buffer[input_next .. input_end) is unread
 std::size_t input_end = 0;
+ReplyFilter replies;  // the answers to the start-up queries, kept out of the keys
+// How long start-up waits for the answers; a terminal that gives none costs no more.
+constexpr auto REPLY_WAIT = std::chrono::milliseconds(100);
 int pushed_back = -1;  // the one byte of push-back, or -1
 
 termios saved_modes{};  // the terminal's modes at start
@@ -101,16 +110,29 @@ bool fill_from_memory() {
     return true;
 }
 
-// Refills the input buffer; false at end of input or on a read error.
+// Reads what the terminal sent into the input buffer after its unread bytes, with the
+// replies to the start-up queries taken out; the read's result.
+ssize_t read_input() {
+    std::size_t room = READ_SIZE - std::min(input_end, READ_SIZE);
+    ssize_t got = ::read(STDIN_FILENO, raw_input.data(), room);
+    if (got > 0) {
+        std::span<const unsigned char> read(raw_input.data(), static_cast<std::size_t>(got));
+        input_end += filter_replies(replies, read, std::span(input_buffer).subspan(input_end));
+    }
+    return got;
+}
+
+// Refills the input buffer; false at end of input or on a read error. A read that held
+// nothing but a reply, or the start of one, is followed by the next.
 bool fill_input() {
     if (memory_io) return fill_from_memory();
     for (;;) {
         wait_for_input();
-        ssize_t got = ::read(STDIN_FILENO, input_buffer.data(), input_buffer.size());
+        input_next = input_end = 0;
+        ssize_t got = read_input();
         if (got > 0) {
-            input_next = 0;
-            input_end = static_cast<std::size_t>(got);
-            return true;
+            if (input_end > 0) return true;
+            continue;
         }
         if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         // In line mode the end-of-file key (Ctrl-D) also reads as 0 bytes. While the
@@ -123,6 +145,24 @@ bool fill_input() {
 }
 
 void apply(const termios& modes) { ::tcsetattr(STDIN_FILENO, TCSANOW, &modes); }
+
+// Reads until the device attributes have come (they answer the last query, so every
+// reply is in) or the wait's time is up. Keys typed meanwhile stay in the input buffer,
+// in order; a reply that comes later is taken out by the same filter.
+void wait_for_replies() {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + REPLY_WAIT;
+    while (replies.outstanding && input_end < READ_SIZE) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return;
+        pollfd request{STDIN_FILENO, POLLIN, 0};
+        int ready = ::poll(&request, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return;
+        ssize_t got = read_input();
+        if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) return;
+    }
+}
 
 }  // namespace
 
@@ -257,11 +297,35 @@ void start_curses() {
     if (!memory_io) initscr();
 }
 
+// The level control goes to standard error, and so do its query and its restore: they
+// concern the terminal that the level control reaches. When standard error is not a
+// terminal nothing is asked, and nothing will be restored.
+void select_vt100_level() {
+    if (memory_io) return;
+    if (::isatty(STDERR_FILENO)) {
+        std::fputs("\x1bP$q\"p\x1b\\\x1b[c", stderr);  // DECRQSS of the level, then DA1
+        std::fflush(stderr);
+        replies.outstanding = true;
+        wait_for_replies();
+    }
+    std::fputs("\x1b[61\"p", stderr);
+    std::fflush(stderr);
+}
+
+// After endwin(): G1 back to the ordinary set, where the curses library's shutdown leaves
+// the line-drawing set (a later Shift-Out byte would show line pieces), and the level
+// the terminal reported at start, exactly as reported. Neither shows anything.
 void end_curses() {
     if (memory_io) return;
     flush_output();
     endwin();
     if (modes_saved) apply(saved_modes);
+    out("\x1b)B");
+    flush_output();
+    if (replies.level[0] != '\0') {
+        std::fprintf(stderr, "\x1b[%s\"p", replies.level.data());
+        std::fflush(stderr);
+    }
 }
 
 void set_hooks(void (*on_resume)(), void (*on_input_end)()) {

@@ -39,6 +39,9 @@ bool size_known(int& height, int& width);
 // saved at start, so the terminal always gets its line input and echo back.
 void start_curses();
 void end_curses();
+// Selects the VT100 conformance level, after asking the terminal for its current one
+// (waiting at most 100 ms for the answer), which end_curses() puts back. Needs key mode.
+void select_vt100_level();
 void key_mode();   // raw input, no echo, no signals from keys
 void line_mode();  // echo, line editing, Return ends the line with byte 10
 // Drops what the terminal holds of input not yet read (a half-typed line).

@@ -100,8 +100,9 @@ std::string frame_stream_after_title() {
     std::string s = "\r\n\x1b[0m" + on;
     s += " l" + std::string(46, 'q') + "k   l" + std::string(22, 'q') + "k\r\n";
     for (int row = 3; row <= 14; ++row) s += " x\t\t\t\t\t\tx   x\t\t\t   x\r\n";
-    s += " m" + std::string(21, 'q') + "HEX" + std::string(22, 'q') + "j   m" +
-         std::string(9, 'q') + "ASC" + std::string(10, 'q') + "j\r\n\r\n" + off;
+    // The labels in the ordinary set, between the line-drawing pieces.
+    s += " m" + std::string(21, 'q') + off + "HEX" + on + std::string(22, 'q') + "j   m" +
+         std::string(9, 'q') + off + "ASC" + on + std::string(10, 'q') + "j\r\n\r\n" + off;
     s += "   Filespec: \r\n\r\n   Messages: \r\n";
     s += on + " l" + std::string(36, 'q') + off + on + std::string(37, 'q') + "k\r\n" + off;
     for (const auto& row : MENU) {

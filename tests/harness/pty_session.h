@@ -31,6 +31,19 @@ inline constexpr int screen_cols = 80;
 // environment already sets it); the harness fails the test when it sees it.
 inline constexpr int sanitizer_exit_status = 86;
 
+// The editor's start-up queries, the conformance level (DECRQSS) and the device attributes
+// (DA1), and what xterm answers to them at its default level.
+inline constexpr std::string_view level_query = "\x1bP$q\"p\x1b\\";
+inline constexpr std::string_view attributes_query = "\x1b[c";
+inline constexpr std::string_view xterm_level_reply = "\x1bP1$r64;1\"p\x1b\\";
+inline constexpr std::string_view xterm_attributes_reply = "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c";
+
+// How the terminal answers those queries.
+enum class QueryAnswers {
+    like_xterm,  // at once, as xterm does
+    never,       // not at all; a test that wants a reply sends it itself, as keys are sent
+};
+
 // How the child process is started, besides its argv.
 struct SessionOptions {
     // "NAME=value" sets NAME in the child; "NAME" alone unsets it.
@@ -43,6 +56,7 @@ struct SessionOptions {
     rlim_t file_size_limit = 0;      // soft RLIMIT_FSIZE in bytes if non-zero
     int rows = screen_rows;          // the pty's window size at start; the screen's reads
     int cols = screen_cols;          // stay within 24x80 whatever it is
+    QueryAnswers query_answers = QueryAnswers::like_xterm;
 };
 
 // One child process on its own pseudo-terminal, and the screen it has drawn so far.
@@ -152,6 +166,9 @@ class Session {
     using Clock = std::chrono::steady_clock;
 
     bool read_chunk();
+    void feed_emulator(std::string_view bytes);
+    void answer_queries();
+    void write_to_master(std::string_view bytes);
     bool poll_master(Clock::time_point deadline);
     void drain_after_exit(Clock::time_point deadline);
     bool reap(bool block);
@@ -165,8 +182,11 @@ class Session {
     int pidfd_ = -1;   // pollable handle on the child; -1 if the kernel lacks pidfd_open
     pid_t pid_ = -1;   // the child; -1 when moved from
     std::optional<int> exit_status_;  // set once the child has been reaped
-    bool eof_ = false;        // the terminal has no more output (child closed it, or hung up)
-    std::string transcript_;  // every byte read from the master
+    bool eof_ = false;            // the terminal has no more output (child closed it, or hung up)
+    std::string transcript_;      // every byte read from the master
+    bool answer_queries_ = true;  // answer the start-up queries like xterm
+    std::size_t query_scan_ = 0;  // transcript_ before this offset holds no unanswered query
+    std::string held_from_emulator_;  // output that may begin a level query, not yet fed to vt_
 };
 
 // A fresh temporary directory for one test, removed with everything in it when the object goes
