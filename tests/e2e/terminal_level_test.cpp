@@ -3,6 +3,7 @@
 // answers arrive as input, also late, split and among typed keys, and never act as keys.
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -44,20 +45,28 @@ SessionOptions unanswered() {
     return options;
 }
 
-TEST(TerminalLevel, AskedBeforeTheLevelControlAndPutBackAfterTheFinalClearOnQuit) {
+TEST(TerminalLevel, AskedBeforeTheLevelControlAndPutBackAfterTheFinalClearOnEveryExit) {
     struct Case {
         const char* what;
         std::string edit;  // keys that leave the image modified, or nothing
-        std::string quit;
+        std::string quit;  // keys that end the editor, or nothing for a signal
+        int signal;        // the terminating signal sent instead, or 0
+        std::string last;  // what the editor writes after the level: its line on stderr
     };
     const Case cases[] = {
-        {"Q without edits", "", "q"},
-        {"Q with edits, answered y", "h4\x1b\x1b", "qy"},
+        {"Q without edits", "", "q", 0, ""},
+        {"Q with edits, answered y", "h4\x1b\x1b", "qy", 0, ""},
+        {"SIGTERM with edits", "h4\x1b\x1b", "", SIGTERM,
+         "fenk: SIGTERM received; unsaved edits written to f.bin.save\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
-        Session s = start_editor(dir, "abc");
+        SessionOptions options;
+        options.working_dir = dir.path();
+        dir.write_file("f.bin", "abc");
+        Session s = Session::fenk({"f.bin"}, options);
+        ASSERT_TRUE(wait_message(s, "Image loaded, filesize= 3 bytes"));
         EXPECT_EQ(s.transcript().find(std::string(level_query) + std::string(attributes_query) +
                                       LEVEL_CONTROL),
                   0u)
@@ -67,8 +76,9 @@ TEST(TerminalLevel, AskedBeforeTheLevelControlAndPutBackAfterTheFinalClearOnQuit
             ASSERT_TRUE(wait_message(s, "Returning to command mode"));
         }
         s.send(c.quit);
-        ASSERT_TRUE(s.wait_exit_status(0));
-        EXPECT_TRUE(ends_with(after_final_clear(s), G1_ORDINARY + XTERM_LEVEL_BACK));
+        if (c.signal != 0) s.signal(c.signal);
+        ASSERT_TRUE(s.wait_exit_status(c.signal != 0 ? 128 + c.signal : 0));
+        EXPECT_TRUE(ends_with(after_final_clear(s), G1_ORDINARY + XTERM_LEVEL_BACK + c.last));
     }
 }
 
