@@ -1,0 +1,49 @@
+#!/bin/sh
+# Builds the Debian package of a Release build with `cpack -G DEB`, as the README says,
+# checks its control fields and files, and runs lintian on it: not one error or warning.
+# Without lintian the checks before it still run and the test reports itself skipped (77).
+#   deb_test.sh CPACK BUILD_DIR
+set -eu
+cpack=$1
+build=$2
+
+fail() {
+    echo "package test: $*" >&2
+    exit 1
+}
+
+out=$build/package
+rm -rf "$out"
+(cd "$build" && "$cpack" -G DEB -B "$out") >"$build/cpack.log" 2>&1 ||
+    { cat "$build/cpack.log"; fail "cpack -G DEB failed"; }
+set -- "$out"/fenk_*.deb
+[ $# -eq 1 ] && [ -f "$1" ] || fail "cpack made no single fenk_*.deb in $out"
+deb=$1
+
+# Depends comes from dpkg-shlibdeps: the C and C++ runtimes and ncurses, with versions.
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libc6 libstdc++6 libncursesw6; do
+    echo "$depends" | grep -q "$library (>= " || fail "Depends lacks $library: $depends"
+done
+files=$(dpkg-deb -c "$deb")
+for path in ./usr/bin/fenk ./usr/share/man/man1/fenk.1.gz ./usr/share/doc/fenk/copyright \
+    ./usr/share/doc/fenk/changelog.gz; do
+    echo "$files" | grep -q " $path\$" || fail "the package lacks $path:
+$files"
+done
+
+if ! command -v lintian >/dev/null 2>&1; then
+    echo "lintian is not installed: the package was not linted"
+    exit 77
+fi
+# As root, lintian adds a notice on its standard error; only the tags count. Info tags are
+# shown for the reader but do not fail the test.
+tags=$(lintian --display-info "$deb" 2>"$build/lintian.err") || true
+echo "$tags"
+bad=$(echo "$tags" | grep -E '^[EW]: ' || true)
+[ -z "$bad" ] || fail "lintian reports errors or warnings:
+$bad"
+# A lintian that could not read the package prints no tags at all: its error says why.
+if grep -v 'root privileges' "$build/lintian.err" | grep .; then
+    fail "lintian failed (above)"
+fi
