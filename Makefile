@@ -25,14 +25,10 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 all: build
 
 # The editor alone, in Release with the project's default options (as a user's or a
-# packager's plain cmake build): one line of output, the build's log only if it fails.
+# packager's plain cmake build), printing one line.
 editor:
 	@./tools/install-deps $(EDITOR_PACKAGES)
-	@echo "Building the editor in $(EDITOR_BUILD)/ ..."
-	@mkdir -p $(EDITOR_BUILD)
-	@{ cmake -S . -B $(EDITOR_BUILD) -DCMAKE_BUILD_TYPE=Release && \
-	   cmake --build $(EDITOR_BUILD) -j $(JOBS); } >$(EDITOR_BUILD)/build.log 2>&1 || \
-	 { cat $(EDITOR_BUILD)/build.log; echo "The build failed; its log is $(EDITOR_BUILD)/build.log"; exit 1; }
+	@./tools/build-editor $(EDITOR_BUILD) $(JOBS)
 
 # Opens the editor on a copy of the shipped sample, or on FILE=path.
 run: editor
