@@ -32,6 +32,9 @@ for path in ./usr/bin/fenk ./usr/share/man/man1/fenk.1.gz ./usr/share/doc/fenk/c
 $files"
 done
 
+# lintian only mentions a missing md5sums file: check that it covers the program.
+dpkg-deb -I "$deb" md5sums | grep -q ' usr/bin/fenk$' || fail "no md5sums entry for usr/bin/fenk"
+
 if ! command -v lintian >/dev/null 2>&1; then
     echo "lintian is not installed: the package was not linted"
     exit 77
