@@ -57,25 +57,6 @@ testing::AssertionResult save_as(Session& s, std::string_view name = "") {
     return wait_message(s, "File saved");
 }
 
-// H, one digit pair on the current byte, ESC ESC: the image now holds an unsaved edit.
-void edit_first_byte(Session& s, std::string_view digits = "7a") {
-    s.send("h");
-    ASSERT_TRUE(s.wait_until([&] {
-        return message_text(s) == "HEX editing mode.  ESC twice returns to command mode" &&
-               s.cursor() != std::pair{19, 14};
-    }));
-    s.send(std::string(digits) + "\x1b\x1b");
-    ASSERT_TRUE(wait_message(s, "Returning to command mode"));
-}
-
-// The editor still holds unsaved edits: Q asks, and n keeps it running.
-void expect_still_modified(Session& s) {
-    s.send("q");
-    ASSERT_TRUE(wait_prompt(s, "File modified, Ok to exit?", {19, 41}));
-    s.send("n");
-    ASSERT_TRUE(wait_message(s, "Returning to command mode"));
-}
-
 // ---- Loads that must be refused, leaving the loaded image as it was ----
 
 struct LoadFault {
@@ -126,7 +107,7 @@ class LoadFaults : public testing::TestWithParam<LoadFault> {};
 TEST_P(LoadFaults, AreRefusedWithABellAndTheEditedImageStays) {
     TempDir dir;
     Session s = start_in(dir, counting_bytes(300));
-    edit_first_byte(s);
+    ASSERT_TRUE(hex_edit_here(s));
     std::string path = GetParam().make(dir);
     // Names inside the directory are typed relative to it, so that every message fits.
     if (path.rfind(dir.path() + "/", 0) == 0) path = path.substr(dir.path().size() + 1);
@@ -140,7 +121,7 @@ TEST_P(LoadFaults, AreRefusedWithABellAndTheEditedImageStays) {
     EXPECT_TRUE(s.transcript_contains(std::string(1, BELL), mark));
     EXPECT_TRUE(s.wait_for_text(17, 14, "f.bin   "));
     EXPECT_EQ(s.text(3, 4, 2), "7A");
-    expect_still_modified(s);
+    ASSERT_TRUE(still_modified(s));
     ASSERT_TRUE(save_as(s));
     EXPECT_EQ(read_file(dir.file("f.bin")), "z" + counting_bytes(300).substr(1));
     s.send("q");
@@ -178,14 +159,14 @@ TEST(LoadFault, ImageLargerThanTheAddressSpaceAllowsIsRefusedAndTheOldImageStays
 TEST(SaveFault, DevFullIsRefusedAsNotARegularFile) {
     TempDir dir;
     Session s = start_editor(dir, "abc");
-    edit_first_byte(s);
+    ASSERT_TRUE(hex_edit_here(s));
     s.send("S");
     ASSERT_TRUE(wait_prompt(s, "Enter save-file, return for " + dir.file("f.bin"), {17, 14}));
     std::size_t mark = s.transcript_size();
     s.send("/dev/full\r");
     ASSERT_TRUE(wait_message(s, "Cannot open file /dev/full for writing: not a regular file"));
     EXPECT_TRUE(s.transcript_contains(std::string(1, BELL), mark));
-    expect_still_modified(s);
+    ASSERT_TRUE(still_modified(s));
     // The name is unchanged: Return alone saves the image where it came from.
     ASSERT_TRUE(save_as(s));
     EXPECT_EQ(read_file(dir.file("f.bin")), "zbc");
@@ -194,7 +175,7 @@ TEST(SaveFault, DevFullIsRefusedAsNotARegularFile) {
 TEST(SaveFault, MissingDirectoryIsRefused) {
     TempDir dir;
     Session s = start_in(dir, "abc");
-    edit_first_byte(s);
+    ASSERT_TRUE(hex_edit_here(s));
     std::string path = "no/such/dir.bin";
     s.send("S");
     ASSERT_TRUE(wait_prompt(s, "Enter save-file, return for f.bin", {17, 14}));
@@ -202,7 +183,7 @@ TEST(SaveFault, MissingDirectoryIsRefused) {
     s.send(path + "\r");
     ASSERT_TRUE(wait_message(s, "Cannot open file " + path + " for writing"));
     EXPECT_TRUE(s.transcript_contains(std::string(1, BELL), mark));
-    expect_still_modified(s);
+    ASSERT_TRUE(still_modified(s));
     EXPECT_EQ(read_file(dir.file("f.bin")), "abc");
 }
 
@@ -216,7 +197,7 @@ TEST(SaveFault, FileSizeLimitMakesTheWriteFailAndNothingIsClaimed) {
     options.file_size_limit = 100;
     Session s = Session::fenk({path}, options);
     ASSERT_TRUE(wait_message(s, "Image loaded, filesize= 1000 bytes"));
-    edit_first_byte(s);
+    ASSERT_TRUE(hex_edit_here(s));
     for (std::string name : {std::string(""), dir.file("new.bin")}) {
         std::string target = name.empty() ? path : name;
         std::size_t mark = s.transcript_size();
@@ -226,7 +207,7 @@ TEST(SaveFault, FileSizeLimitMakesTheWriteFailAndNothingIsClaimed) {
         ASSERT_TRUE(wait_message(s, "Cannot save file " + target + ": File too large"));
         EXPECT_TRUE(s.transcript_contains(std::string(1, BELL), mark));
     }
-    expect_still_modified(s);
+    ASSERT_TRUE(still_modified(s));
     EXPECT_EQ(read_file(path).size(), original.size());
 
     // Once the limit is lifted, the next save writes everything, in place or to a new name.
@@ -430,7 +411,7 @@ TEST_P(QuitCharacter, AtAPromptIsHarmlessAndThePromptStillCompletes) {
     dir.write_file("f.bin", counting_bytes(300));
     Session s = Session::fenk({"f.bin"}, options);
     ASSERT_TRUE(wait_message(s, "Image loaded, filesize= 300 bytes"));
-    edit_first_byte(s);
+    ASSERT_TRUE(hex_edit_here(s));
     s.send(place.start);
     if (*place.prompt != '\0') {
         ASSERT_TRUE(wait_prompt(s, place.prompt, place.cursor));
@@ -444,7 +425,9 @@ TEST_P(QuitCharacter, AtAPromptIsHarmlessAndThePromptStillCompletes) {
     ASSERT_TRUE(s.running());
     s.send(place.answer);
     ASSERT_TRUE(wait_message(s, place.result));
-    if (place.keeps_edit) expect_still_modified(s);
+    if (place.keeps_edit) {
+        ASSERT_TRUE(still_modified(s));
+    }
     s.send("q");
     if (place.keeps_edit) {
         ASSERT_TRUE(wait_prompt(s, "File modified, Ok to exit?", {19, 41}));
@@ -491,7 +474,7 @@ TEST_P(LostTerminal, WritesTheEmergencyCopyAndEnds) {
     TempDir dir;
     const std::string original = counting_bytes(500);
     Session s = start_editor(dir, original);
-    edit_first_byte(s, "41");
+    ASSERT_TRUE(hex_edit_here(s, "41"));
     s.send(place.keys);
     std::string shown = place.shown;
     if (shown.rfind("  Hit", 0) == 0) {
@@ -515,7 +498,7 @@ TEST(LostTerminalCopy, NeverOverwritesAnEarlierCopy) {
     const std::string original = counting_bytes(50);
     for (std::string digits : {"42", "43"}) {
         Session s = start_editor(dir, original);
-        edit_first_byte(s, digits);
+        ASSERT_TRUE(hex_edit_here(s, digits));
         s.hang_up();
         ASSERT_TRUE(s.wait_exit_status(0));
     }
@@ -533,7 +516,7 @@ TEST(LostTerminalCopy, IsNoMoreWidelyReadableThanTheFile) {
         ASSERT_EQ(chmod(path.c_str(), mode), 0);
         Session s = Session::fenk({path});
         ASSERT_TRUE(wait_message(s, "Image loaded, filesize= 3 bytes"));
-        edit_first_byte(s);
+        ASSERT_TRUE(hex_edit_here(s));
         s.hang_up();
         ASSERT_TRUE(s.wait_exit_status(0));
         struct stat status {};
@@ -566,7 +549,7 @@ TEST(LostTerminalCopy, HoldsTheEarlierPassThatUndoKept) {
     ASSERT_TRUE(wait_message(s, "Undo!"));
     const std::string kept = "xy" + original.substr(2);
     EXPECT_EQ(s.text(3, 55, 20), kept.substr(0, 20));
-    expect_still_modified(s);
+    ASSERT_TRUE(still_modified(s));
     s.hang_up();
     ASSERT_TRUE(s.wait_exit_status(0));
     EXPECT_EQ(read_file(dir.file("f.bin.save")), kept);
@@ -576,7 +559,7 @@ TEST(LostTerminalCopy, HoldsTheEarlierPassThatUndoKept) {
 TEST(LostTerminalCopy, NoCopyWithoutUnsavedEdits) {
     TempDir dir;
     Session s = start_editor(dir, "abc");
-    edit_first_byte(s);
+    ASSERT_TRUE(hex_edit_here(s));
     ASSERT_TRUE(save_as(s));
     s.hang_up();
     ASSERT_TRUE(s.wait_exit_status(0));
@@ -622,7 +605,7 @@ TEST_P(EndingSignals, KeepTheEditsRestoreTheTerminalAndEndByTheSignal) {
     const std::string original =
         save ? std::string(std::size_t{64} << 20, 'z') : counting_bytes(500);
     Session s = start_in(dir, original);
-    edit_first_byte(s, "41");
+    ASSERT_TRUE(hex_edit_here(s, "41"));
     const std::string edited = "A" + original.substr(1);
     s.send(place.keys);
     if (save) {

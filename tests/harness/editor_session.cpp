@@ -31,6 +31,21 @@ testing::AssertionResult answer_question(Session& session, std::string_view key,
     return wait_message(session, "Hit 'Q' to exit");
 }
 
+testing::AssertionResult hex_edit_here(Session& session, std::string_view digits) {
+    session.send("h");
+    auto entered = session.wait_until([&] {
+        return message_text(session) == "HEX editing mode.  ESC twice returns to command mode" &&
+               session.cursor() != std::pair{19, 14};
+    });
+    if (!entered) return entered << "\nexpected hex edit mode";
+    session.send(std::string(digits) + "\x1b\x1b");
+    return wait_message(session, "Returning to command mode");
+}
+
+testing::AssertionResult still_modified(Session& session) {
+    return answer_question(session, "q", "File modified, Ok to exit?", "n");
+}
+
 std::string hex_panel_row(std::string_view image, std::size_t first) {
     static constexpr char DIGITS[] = "0123456789ABCDEF";
     std::string row;

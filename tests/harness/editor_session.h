@@ -36,6 +36,13 @@ std::string text_panel_row(std::string_view image, std::size_t first);
 // sector is shown and the cursor rests at the message field.
 Session start_editor(const TempDir& dir, std::string_view bytes, std::string_view name = "f.bin");
 
+// H, then `digits` on the bytes from the current one on, then ESC ESC: waits for the mode's
+// message, the cursor on its cell, and the message of the return to command mode.
+testing::AssertionResult hex_edit_here(Session& session, std::string_view digits = "7a");
+
+// The editor holds unsaved edits: Q asks its question, and n keeps the editor running.
+testing::AssertionResult still_modified(Session& session);
+
 // Starts the editor without a file and waits for "Waiting for command".
 Session start_empty_editor(SessionOptions options = {});
 
