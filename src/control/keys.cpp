@@ -54,7 +54,8 @@ int next_in_sequence(KeyRecord& key) {
     return byte;
 }
 
-// After ESC [: parameter bytes, then intermediate bytes, then the final byte. Only the
+// After ESC [: parameter bytes, then intermediate bytes, then the final byte; or [ and one
+// more byte, which ends the function keys of the Linux console. Only the
 // first two parameter bytes are kept: a named key has at most one, so two tell it apart
 // from every longer list.
 void read_csi(KeyRecord& key) {
@@ -62,6 +63,11 @@ void read_csi(KeyRecord& key) {
     std::size_t kept = 0;
     bool intermediates = false;
     int byte = next_in_sequence(key);
+    if (byte == '[') {  // the Linux console's F1 to F5, ESC [ [ A to E: one more byte
+        next_in_sequence(key);
+        key.name = Key::other;
+        return;
+    }
     for (; is_parameter(byte); byte = next_in_sequence(key)) {
         if (kept < sizeof parameters) parameters[kept++] = static_cast<char>(byte);
     }
