@@ -135,8 +135,9 @@ TEST_P(EditModes, CtrlLRepaintsAndTheModeGoesOn) {
     ASSERT_TRUE(keys.leave());
 }
 
-// A continue signal repaints the screen while the mode waits; the cursor goes back onto
-// its cell and the next key edits there.
+// A continue signal repaints the screen while the mode waits; the screen still shows the
+// mode (its label in bold, its message), the cursor goes back onto its cell and the next
+// key edits there.
 TEST_P(EditModes, AContinueSignalRepaintsAndPutsTheCursorBack) {
     TempDir dir;
     Session s = start_editor(dir, std::string(300, '\0'));
@@ -150,6 +151,8 @@ TEST_P(EditModes, AContinueSignalRepaintsAndPutsTheCursorBack) {
         return s.transcript_contains("\x1b[2J", mark) &&
                s.cursor() == std::pair{3, mode().column(10) + 1};
     }));
+    EXPECT_EQ(message_text(s), *mode().message);
+    EXPECT_TRUE(label_bold(s, mode().label_col));
     ASSERT_TRUE(keys.press("7", mode().hex ? 251 : 252, {3, mode().column(mode().hex ? 11 : 12)}));
     EXPECT_EQ(s.text(3, 4 + 2 * 10 + 2, 4), mode().hex ? "0700" : "0037");
 }
