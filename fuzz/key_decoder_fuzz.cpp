@@ -19,12 +19,12 @@ struct NamedForm {
     Key name;
 };
 constexpr NamedForm NAMED_FORMS[] = {
-    {"\x1b[A", Key::up},         {"\x1bOA", Key::up},    {"\x1b[B", Key::down},
-    {"\x1bOB", Key::down},       {"\x1b[C", Key::right}, {"\x1bOC", Key::right},
-    {"\x1b[D", Key::left},       {"\x1bOD", Key::left},  {"\x1b[5~", Key::page_up},
-    {"\x1b[6~", Key::page_down}, {"\x1b[H", Key::home},  {"\x1b[1~", Key::home},
-    {"\x1bOH", Key::home},       {"\x1b[F", Key::end},   {"\x1b[4~", Key::end},
-    {"\x1bOF", Key::end},
+    {"\x1b[A", Key::up},         {"\x1bOA", Key::up},       {"\x1b[B", Key::down},
+    {"\x1bOB", Key::down},       {"\x1b[C", Key::right},    {"\x1bOC", Key::right},
+    {"\x1b[D", Key::left},       {"\x1bOD", Key::left},     {"\x1b[5~", Key::page_up},
+    {"\x1b[6~", Key::page_down}, {"\x1b[H", Key::home},     {"\x1b[1~", Key::home},
+    {"\x1bOH", Key::home},       {"\x1b[F", Key::end},      {"\x1b[4~", Key::end},
+    {"\x1bOF", Key::end},        {"\x1b[200~", Key::paste}, {"\x1b[201~", Key::paste},
 };
 
 Key name_of(std::string_view sequence) {

@@ -24,6 +24,7 @@ enum class Key : std::uint8_t {
     page_down,  // ESC [ 6 ~
     home,       // ESC [ H, ESC [ 1 ~, ESC O H
     end,        // ESC [ F, ESC [ 4 ~, ESC O F
+    paste,      // ESC [ 200 ~, ESC [ 201 ~: the marks around a paste, no key at all
     other,      // every other sequence, a malformed one included
 };
 

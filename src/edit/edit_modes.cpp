@@ -255,6 +255,7 @@ void run_mode(const Mode& mode) {
             screen::redraw_screen();
             announce(mode);
         }
+        if (key.name == Key::paste) continue;  // the pasted keys are typed into the mode
         if (key.name != Key::byte && !move_by_arrow(cursor, key.name)) break;
         screen::set_bold();
         if (&mode == &HEX_MODE && std::isxdigit(key.first)) enter_digit(cursor, key.first);

@@ -91,6 +91,26 @@ TEST_P(EditModes, ApplicationModeArrowsMoveAndNoSequenceWritesAByte) {
     EXPECT_EQ(read_file(dir.file("f.bin")), bytes);
 }
 
+// A terminal left in bracketed-paste mode by another program wraps a paste in ESC [ 200 ~
+// and ESC [ 201 ~. Those marks are no keys: the pasted text is typed into the mode, which
+// goes on, as it would be without them.
+TEST_P(EditModes, PasteMarksNeitherLeaveTheModeNorRunTheTextAsCommands) {
+    TempDir dir;
+    Session s = start_editor(dir, std::string(60, 'n'));
+    ModeDriver keys(s, 60);
+    ASSERT_TRUE(keys.enter(mode(), {3, mode().column(0)}));
+    ASSERT_TRUE(keys.press("\x1b[200~4142\x1b[201~", mode().hex ? 2 : 4,
+                           {3, mode().column(mode().hex ? 2 : 4)}));
+    EXPECT_EQ(message_text(s), *mode().message);
+    ASSERT_TRUE(keys.leave());
+    s.send("s");
+    ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{17, 14}; }));
+    s.send("\r");
+    ASSERT_TRUE(wait_message(s, "File saved"));
+    EXPECT_EQ(read_file(dir.file("f.bin")),
+              (mode().hex ? "AB" : "4142") + std::string(mode().hex ? 58 : 56, 'n'));
+}
+
 // With pauses between the bytes of a sequence nothing happens before its last byte: an
 // arrow sent so still moves, and a function key still leaves only when it is complete.
 TEST_P(EditModes, SequenceWhoseBytesArriveOneByOneActsAsOne) {
