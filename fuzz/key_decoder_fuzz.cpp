@@ -19,12 +19,12 @@ struct NamedForm {
     Key name;
 };
 constexpr NamedForm NAMED_FORMS[] = {
-    {"\x1b[A", Key::up},         {"\x1bOA", Key::up},    {"\x1b[B", Key::down},
-    {"\x1bOB", Key::down},       {"\x1b[C", Key::right}, {"\x1bOC", Key::right},
-    {"\x1b[D", Key::left},       {"\x1bOD", Key::left},  {"\x1b[5~", Key::page_up},
-    {"\x1b[6~", Key::page_down}, {"\x1b[H", Key::home},  {"\x1b[1~", Key::home},
-    {"\x1bOH", Key::home},       {"\x1b[F", Key::end},   {"\x1b[4~", Key::end},
-    {"\x1bOF", Key::end},
+    {"\x1b[A", Key::up},         {"\x1bOA", Key::up},       {"\x1b[B", Key::down},
+    {"\x1bOB", Key::down},       {"\x1b[C", Key::right},    {"\x1bOC", Key::right},
+    {"\x1b[D", Key::left},       {"\x1bOD", Key::left},     {"\x1b[5~", Key::page_up},
+    {"\x1b[6~", Key::page_down}, {"\x1b[H", Key::home},     {"\x1b[1~", Key::home},
+    {"\x1bOH", Key::home},       {"\x1b[F", Key::end},      {"\x1b[4~", Key::end},
+    {"\x1bOF", Key::end},        {"\x1b[200~", Key::paste}, {"\x1b[201~", Key::paste},
 };
 
 Key name_of(std::string_view sequence) {
@@ -34,13 +34,15 @@ Key name_of(std::string_view sequence) {
     return Key::other;
 }
 
-// A sequence of `length` bytes at `at`: ESC O and one byte, or ESC [ and parameter and
-// intermediate bytes up to its last byte.
+// A sequence of `length` bytes at `at`: ESC O and one byte, ESC [ [ and one byte, or ESC [
+// and parameter and intermediate bytes up to its last byte.
 void check_sequence(const fenk::KeyRecord& key, const std::uint8_t* at, std::size_t length) {
     fenk_fuzz::check(key.second == at[1], "key.second == at[1]");
     fenk_fuzz::check(key.final_byte == at[length - 1], "key.final_byte == at[length - 1]");
     if (key.second == 'O') {
         fenk_fuzz::check(length == 3, "length == 3");
+    } else if (length > 2 && at[2] == '[') {  // the Linux console's ESC [ [ and one byte
+        fenk_fuzz::check(length == 4, "length == 4");
     } else {
         fenk_fuzz::check(key.second == '[' && length >= 3, "key.second == '[' && length >= 3");
         for (std::size_t i = 2; i + 1 < length; ++i) {

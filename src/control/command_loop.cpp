@@ -47,6 +47,7 @@ void run_command(KeyRecord key, search::SearchVariables& search) {
         // ESC and a byte: the byte comes again as the next key. Any other sequence is
         // dropped without a word.
         case named(Key::escape):
+        case named(Key::paste):
         case named(Key::other): break;
         case '<': search::search_prompt(-1, search); break;
         case '>': search::search_prompt(1, search); break;

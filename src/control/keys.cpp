@@ -43,6 +43,7 @@ Key tilde_key(std::string_view parameters) {
     if (parameters == "4") return Key::end;
     if (parameters == "5") return Key::page_up;
     if (parameters == "6") return Key::page_down;
+    if (parameters == "200" || parameters == "201") return Key::paste;
     return Key::other;
 }
 
@@ -54,14 +55,20 @@ int next_in_sequence(KeyRecord& key) {
     return byte;
 }
 
-// After ESC [: parameter bytes, then intermediate bytes, then the final byte. Only the
-// first two parameter bytes are kept: a named key has at most one, so two tell it apart
-// from every longer list.
+// After ESC [: parameter bytes, then intermediate bytes, then the final byte; or [ and one
+// more byte, which ends the function keys of the Linux console. Only the
+// first four parameter bytes are kept: a named key has at most three, so four tell it
+// apart from every longer list.
 void read_csi(KeyRecord& key) {
-    char parameters[2];
+    char parameters[4];
     std::size_t kept = 0;
     bool intermediates = false;
     int byte = next_in_sequence(key);
+    if (byte == '[') {  // the Linux console's F1 to F5, ESC [ [ A to E: one more byte
+        next_in_sequence(key);
+        key.name = Key::other;
+        return;
+    }
     for (; is_parameter(byte); byte = next_in_sequence(key)) {
         if (kept < sizeof parameters) parameters[kept++] = static_cast<char>(byte);
     }
@@ -119,7 +126,9 @@ bool ask_to_go_on(const char* question) {
     show_question();
     screen::after_repaint = show_question_again;
     KeyRecord answer;
-    read_key(answer);
+    do {
+        read_key(answer);
+    } while (answer.name == Key::paste);
     screen::after_repaint = nullptr;
     screen::clear_message();
     if (answer.name == Key::byte && answer.first == 'y') return true;

@@ -24,6 +24,7 @@ enum class Key : std::uint8_t {
     page_down,  // ESC [ 6 ~
     home,       // ESC [ H, ESC [ 1 ~, ESC O H
     end,        // ESC [ F, ESC [ 4 ~, ESC O F
+    paste,      // ESC [ 200 ~, ESC [ 201 ~: the marks around a paste, no key at all
     other,      // every other sequence, a malformed one included
 };
 
@@ -39,7 +40,8 @@ struct KeyRecord {
 };
 
 // Reads one key: a byte; ESC [ with any parameter bytes (0x30-0x3F), intermediate bytes
-// (0x20-0x2F) and one final byte (0x40-0x7E); ESC O and one byte; or ESC and another byte,
+// (0x20-0x2F) and one final byte (0x40-0x7E); ESC [ [ and one byte (the Linux console's
+// F1 to F5); ESC O and one byte; or ESC and another byte,
 // which is pushed back and read again as the next key. A byte outside those ranges after
 // ESC [ ends the sequence and is taken with it. There is no time-out: ESC waits for the
 // byte after it however long that takes. Ends with set_normal.

@@ -52,8 +52,6 @@ void place_cursor(const Cursor& cursor) {
     }
 }
 
-void place_active_cursor() { place_cursor(*active_cursor); }
-
 void show_label(const Mode& mode, bool bold) {
     screen::move_cursor(screen::LABEL_ROW, mode.label_col);
     if (bold) screen::set_bold();
@@ -64,6 +62,14 @@ void show_label(const Mode& mode, bool bold) {
 void announce(const Mode& mode) {
     show_label(mode, true);
     screen::show_message("%s", mode.message);
+}
+
+// After a repaint for a signal, as after Ctrl-L: the mode's bold label and message, which
+// the repaint wiped, so that the screen does not look like the command loop's; then the
+// cursor back on its cell.
+void show_active_mode_again() {
+    announce(*active_cursor->mode);
+    place_cursor(*active_cursor);
 }
 
 void page_turn() {
@@ -241,7 +247,7 @@ void run_mode(const Mode& mode) {
     if (&mode == &HEX_MODE) cursor.column = 2 * cursor.column + 1;
     place_cursor(cursor);
     active_cursor = &cursor;
-    screen::after_repaint = place_active_cursor;
+    screen::after_repaint = show_active_mode_again;
     KeyRecord key;
     for (;;) {
         read_key(key);
@@ -249,6 +255,7 @@ void run_mode(const Mode& mode) {
             screen::redraw_screen();
             announce(mode);
         }
+        if (key.name == Key::paste) continue;  // the pasted keys are typed into the mode
         if (key.name != Key::byte && !move_by_arrow(cursor, key.name)) break;
         screen::set_bold();
         if (&mode == &HEX_MODE && std::isxdigit(key.first)) enter_digit(cursor, key.first);

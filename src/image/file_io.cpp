@@ -239,8 +239,10 @@ void save_file(const char* path) {
     screen::show_progress("SAVING");
     FileIdentity written;
     if (!write_and_close(file, may_write_dirty_runs(path, status), written)) {
-        // The file may hold part of the image now: the next save writes it whole.
+        // The file may hold part of the image now: the next save writes it whole, and an
+        // undo of the latest pass cannot make the image equal to the file again.
         editor.file_identity = FileIdentity{};
+        editor.undo_journal.modified_before = true;
         return refuse_save("Cannot save file %s: %s", path, std::strerror(errno));
     }
     editor.file_identity = written;

@@ -37,7 +37,9 @@ struct UndoJournal {
                                                      // the next free entry is the open one
     std::vector<std::unique_ptr<UndoChunk>> chunks;  // hold undo_newest entries
     bool modified_before = false;  // file_modified when the pass began: earlier passes
-                                   // left edits that no load or save has covered
+                                   // left edits that no load or save has covered; also
+                                   // set by a failed save, which may have left the file
+                                   // holding part of the pass
 };
 
 // What a file looked like when the image was last read from it or written to it: while

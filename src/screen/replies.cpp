@@ -4,6 +4,7 @@
 // has the form of the level control itself, 6n followed by optional ;n, then " p.
 #include "screen/replies.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace fenk::terminal {
@@ -106,6 +107,15 @@ std::size_t filter_replies(ReplyFilter& filter, std::span<const unsigned char> i
     Output output{out};
     for (unsigned char byte : input) feed(filter, byte, output);
     return output.length;
+}
+
+bool holds_lone_escape(const ReplyFilter& filter) { return filter.held_length == 1; }
+
+std::size_t release_held(ReplyFilter& filter, std::span<unsigned char> out) {
+    const std::size_t length = filter.held_length;
+    std::copy_n(filter.held.begin(), length, out.begin());
+    filter.held_length = 0;
+    return length;
 }
 
 }  // namespace fenk::terminal

@@ -84,8 +84,10 @@ void write_buffer() {
 
 // Waits until standard input is readable, serving the held signals whenever one came: a
 // terminating signal ends the program through its hook; a continue or window-size signal
-// runs the repaint. Pending output is flushed before every wait.
-void wait_for_input() {
+// runs the repaint. Pending output is flushed before every wait. With `bounded`, gives up
+// after REPLY_WAIT without input and returns false.
+bool wait_for_input(bool bounded) {
+    const timespec bound{0, std::chrono::nanoseconds(REPLY_WAIT).count()};
     for (;;) {
         if (ending_signal && ending_signal_hook) ending_signal_hook(ending_signal);
         if (repaint_pending) {
@@ -94,9 +96,10 @@ void wait_for_input() {
         }
         flush_output();
         pollfd request{STDIN_FILENO, POLLIN, 0};
-        int ready = ::ppoll(&request, 1, nullptr, &wait_mask);
-        if (ready > 0) return;
-        if (ready < 0 && errno != EINTR) return;  // the read will report the failure
+        int ready = ::ppoll(&request, 1, bounded ? &bound : nullptr, &wait_mask);
+        if (ready > 0) return true;
+        if (ready == 0) return false;
+        if (errno != EINTR) return true;  // the read will report the failure
     }
 }
 
@@ -127,7 +130,15 @@ ssize_t read_input() {
 bool fill_input() {
     if (memory_io) return fill_from_memory();
     for (;;) {
-        wait_for_input();
+        // While the answers are outstanding an ESC at the end of what was typed is held
+        // back as the possible start of one. A terminal writes an answer in one piece, so
+        // an ESC that nothing follows for a while is a key (the second of ESC ESC, say),
+        // and goes on to be read: a terminal that never answers still leaves edit modes.
+        if (!wait_for_input(holds_lone_escape(replies))) {
+            input_next = 0;
+            input_end = release_held(replies, input_buffer);
+            return true;
+        }
         input_next = input_end = 0;
         ssize_t got = read_input();
         if (got > 0) {

@@ -128,17 +128,19 @@ TEST(CommandLoop, EscapeSequencesThatNameNoKeyAreDroppedWhole) {
 }
 
 // Keys whose last byte once ran as a command (Ctrl-Up, Up and Home in application mode,
-// F5): none starts a mode or writes a byte, so Q then ends at once and the file is whole.
+// F5, and F1 and F3 of the Linux console, ESC [ [ A and ESC [ [ C): none starts a mode,
+// a search or writes a byte, so Q then ends at once and the file is whole.
 TEST(CommandLoop, NoSequenceStartsAModeOrChangesAByte) {
     TempDir dir;
     const std::string bytes = "abcdefghij";
     Session s = start_editor(dir, bytes);
     const std::size_t mark = s.transcript_size();
-    s.send("\x1b[1;5A\x1bOA\x1bOH\x1b[15~\x1b[1;5Hxy");
+    s.send("\x1b[1;5A\x1bOA\x1bOH\x1b[15~\x1b[1;5H\x1b[[A\x1b[[Cxy");
     ASSERT_TRUE(wait_message(s, "Not a valid command"));
     s.send("q");
     ASSERT_TRUE(s.wait_exit_status(0));
     EXPECT_FALSE(s.transcript_contains("editing mode", mark));
+    EXPECT_FALSE(s.transcript_contains("No search to continue", mark));
     EXPECT_EQ(read_file(dir.file("f.bin")), bytes);
 }
 
@@ -218,6 +220,7 @@ TEST(CommandLoop, ExitQuestionOnlyALowerCaseYLeaves) {
         EXPECT_TRUE(s.transcript_contains("Returning to command mode", mark));
         EXPECT_EQ(s.transcript_contains("Not a valid command", mark), key == "\x1by");
         EXPECT_FALSE(s.transcript_contains("editing mode", mark));
+        EXPECT_FALSE(s.transcript_contains("No search to continue", mark));
         EXPECT_TRUE(s.running());
         EXPECT_EQ(s.text(3, 55, 1), "z") << "the image is kept";
     }

@@ -91,6 +91,26 @@ TEST_P(EditModes, ApplicationModeArrowsMoveAndNoSequenceWritesAByte) {
     EXPECT_EQ(read_file(dir.file("f.bin")), bytes);
 }
 
+// A terminal left in bracketed-paste mode by another program wraps a paste in ESC [ 200 ~
+// and ESC [ 201 ~. Those marks are no keys: the pasted text is typed into the mode, which
+// goes on, as it would be without them.
+TEST_P(EditModes, PasteMarksNeitherLeaveTheModeNorRunTheTextAsCommands) {
+    TempDir dir;
+    Session s = start_editor(dir, std::string(60, 'n'));
+    ModeDriver keys(s, 60);
+    ASSERT_TRUE(keys.enter(mode(), {3, mode().column(0)}));
+    ASSERT_TRUE(keys.press("\x1b[200~4142\x1b[201~", mode().hex ? 2 : 4,
+                           {3, mode().column(mode().hex ? 2 : 4)}));
+    EXPECT_EQ(message_text(s), *mode().message);
+    ASSERT_TRUE(keys.leave());
+    s.send("s");
+    ASSERT_TRUE(s.wait_until([&] { return s.cursor() == std::pair{17, 14}; }));
+    s.send("\r");
+    ASSERT_TRUE(wait_message(s, "File saved"));
+    EXPECT_EQ(read_file(dir.file("f.bin")),
+              (mode().hex ? "AB" : "4142") + std::string(mode().hex ? 58 : 56, 'n'));
+}
+
 // With pauses between the bytes of a sequence nothing happens before its last byte: an
 // arrow sent so still moves, and a function key still leaves only when it is complete.
 TEST_P(EditModes, SequenceWhoseBytesArriveOneByOneActsAsOne) {
@@ -135,8 +155,9 @@ TEST_P(EditModes, CtrlLRepaintsAndTheModeGoesOn) {
     ASSERT_TRUE(keys.leave());
 }
 
-// A continue signal repaints the screen while the mode waits; the cursor goes back onto
-// its cell and the next key edits there.
+// A continue signal repaints the screen while the mode waits; the screen still shows the
+// mode (its label in bold, its message), the cursor goes back onto its cell and the next
+// key edits there.
 TEST_P(EditModes, AContinueSignalRepaintsAndPutsTheCursorBack) {
     TempDir dir;
     Session s = start_editor(dir, std::string(300, '\0'));
@@ -150,6 +171,8 @@ TEST_P(EditModes, AContinueSignalRepaintsAndPutsTheCursorBack) {
         return s.transcript_contains("\x1b[2J", mark) &&
                s.cursor() == std::pair{3, mode().column(10) + 1};
     }));
+    EXPECT_EQ(message_text(s), *mode().message);
+    EXPECT_TRUE(label_bold(s, mode().label_col));
     ASSERT_TRUE(keys.press("7", mode().hex ? 251 : 252, {3, mode().column(mode().hex ? 11 : 12)}));
     EXPECT_EQ(s.text(3, 4 + 2 * 10 + 2, 4), mode().hex ? "0700" : "0037");
 }

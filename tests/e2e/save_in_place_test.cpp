@@ -202,5 +202,31 @@ TEST(SaveInPlace, FailedPositionedWriteIsReportedAndTheNextSaveWritesEverything)
     }
 }
 
+// A save that fails after writing part of a pass leaves the file holding neither what was
+// loaded nor the image. An undo of that pass then leaves the image unsaved: Q asks, and
+// the next save puts the file back to the image.
+TEST(SaveInPlace, UndoAfterASaveThatFailedHalfWayLeavesTheImageUnsaved) {
+    TempDir dir;
+    const std::string image = varied_bytes(2 * REGION);
+    SessionOptions options;
+    options.file_size_limit = REGION;  // the first region is written, the second fails
+    Session s = start_on(dir, image, options);
+    edit_at(s, REGION - 1, "1122");  // one pass over both regions
+    save(s, "", "Cannot save file f.bin: File too large");
+    ASSERT_EQ(read_file(dir.file("f.bin"))[REGION - 1], '\x11');
+    s.send("u");
+    ASSERT_TRUE(wait_message(s, "Undo!"));
+    ASSERT_TRUE(still_modified(s));
+
+    rlimit limit{};
+    ASSERT_EQ(::prlimit(s.pid(), RLIMIT_FSIZE, nullptr, &limit), 0);
+    limit.rlim_cur = limit.rlim_max;
+    ASSERT_EQ(::prlimit(s.pid(), RLIMIT_FSIZE, &limit, nullptr), 0);
+    save(s, "");
+    EXPECT_EQ(read_file(dir.file("f.bin")), image);
+    s.send("q");
+    EXPECT_TRUE(s.wait_exit_status(0));
+}
+
 }  // namespace
 }  // namespace fenk_test

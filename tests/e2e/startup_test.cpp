@@ -263,7 +263,7 @@ TEST(Signals, WindowSizeChangeRepaintsWhereverTheEditorWaits) {
          "h",
          "HEX editing mode.  ESC twice returns to command mode",
          {3, 6},
-         "",
+         "HEX editing mode.  ESC twice returns to command mode",
          "41\x1b\x1b",
          "Returning to command mode"},
         {"exit question",

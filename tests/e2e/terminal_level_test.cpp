@@ -127,6 +127,18 @@ TEST(TerminalLevel, WithoutAnAnswerNothingIsPutBackAndStartUpWaitsOnlyBriefly) {
     EXPECT_EQ(tail.find("\"p"), std::string::npos) << testing::PrintToString(tail);
 }
 
+// A terminal that never answers leaves the answers outstanding for good; an ESC typed then
+// still reaches the editor at once. ESC ESC leaves an edit mode without a further key.
+TEST(TerminalLevel, WithoutAnAnswerEscEscStillLeavesAnEditMode) {
+    TempDir dir;
+    const std::string path = dir.write_file("f.bin", "abc");
+    Session s = Session::fenk({path}, unanswered());
+    ASSERT_TRUE(wait_message(s, "Image loaded, filesize= 3 bytes"));
+    ASSERT_TRUE(hex_edit_here(s, "7"));
+    s.send("qy");
+    ASSERT_TRUE(s.wait_exit_status(0));
+}
+
 // Keys typed while start-up waits for the answers, before and between them, act in order
 // once the screen is up.
 TEST(TerminalLevel, KeysTypedAmongTheAnswersAtStartActInOrder) {
