@@ -138,7 +138,8 @@ void report_ending(const char* cause, Unsaved outcome, const char* copy) {
     switch (outcome) {
         case Unsaved::none: std::fprintf(stderr, "fenk: %s; nothing was unsaved\n", cause); break;
         case Unsaved::copied:
-            std::fprintf(stderr, "fenk: %s; unsaved edits written to %s\n", cause, copy);
+            std::fprintf(stderr, "fenk: %s; unsaved edits written to %s\n", cause,
+                         screen::printable_name(copy));
             break;
         case Unsaved::lost:
             std::fprintf(stderr, "fenk: %s; the unsaved edits could not be written\n", cause);

@@ -180,34 +180,36 @@ void give_permissions_of(int fd, const char* original) {
 
 void load_file(const char* path) {
     if (std::strlen(path) >= NAME_BYTES) return refuse_load(NAME_TOO_LONG);
+    // Shown without its control bytes; the file itself is opened by its real name.
+    const char* shown = screen::printable_name(path);
     // Non-blocking, so that opening a FIFO cannot hang the editor.
     FileDescriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!file.valid()) return refuse_load("Cannot open file %s", path);
+    if (!file.valid()) return refuse_load("Cannot open file %s", shown);
     struct stat status;
     if (::fstat(file.get(), &status) != 0) {
-        return refuse_load("Cannot read file %s: %s", path, std::strerror(errno));
+        return refuse_load("Cannot read file %s: %s", shown, std::strerror(errno));
     }
     if (!S_ISREG(status.st_mode)) {
-        return refuse_load("Cannot open file %s: not a regular file", path);
+        return refuse_load("Cannot open file %s: not a regular file", shown);
     }
     if (status.st_size > MAX_IMAGE_SIZE) {
-        return refuse_load("File %s is too large (%d bytes at most)", path, MAX_IMAGE_SIZE);
+        return refuse_load("File %s is too large (%d bytes at most)", shown, MAX_IMAGE_SIZE);
     }
     screen::show_progress("LOADING");
     auto size = static_cast<std::int32_t>(status.st_size);
     ImageBuffer fresh;
     if (!fresh.allocate(size)) {
-        return refuse_load("Not enough memory to load %s", path);
+        return refuse_load("Not enough memory to load %s", shown);
     }
     if (!read_all(file.get(), fresh.bytes())) {
         const char* reason = errno ? std::strerror(errno) : "the file ended early";
-        return refuse_load("Cannot read file %s: %s", path, reason);
+        return refuse_load("Cannot read file %s: %s", shown, reason);
     }
     DirtyMap dirty;
     try {
         reset_dirty_map(dirty, size);
     } catch (const std::bad_alloc&) {
-        return refuse_load("Not enough memory to load %s", path);
+        return refuse_load("Not enough memory to load %s", shown);
     }
     // A file that changed while it was read may hold other bytes than the image.
     struct stat after;
@@ -230,11 +232,13 @@ void load_file(const char* path) {
 
 void save_file(const char* path) {
     if (std::strlen(path) >= NAME_BYTES) return refuse_save(NAME_TOO_LONG);
+    // Shown without its control bytes; the file itself is opened by its real name.
+    const char* shown = screen::printable_name(path);
     FileDescriptor file(::open(path, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666));
-    if (!file.valid()) return refuse_save("Cannot open file %s for writing", path);
+    if (!file.valid()) return refuse_save("Cannot open file %s for writing", shown);
     struct stat status;
     if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        return refuse_save("Cannot open file %s for writing: not a regular file", path);
+        return refuse_save("Cannot open file %s for writing: not a regular file", shown);
     }
     screen::show_progress("SAVING");
     FileIdentity written;
@@ -243,7 +247,7 @@ void save_file(const char* path) {
         // undo of the latest pass cannot make the image equal to the file again.
         editor.file_identity = FileIdentity{};
         editor.undo_journal.modified_before = true;
-        return refuse_save("Cannot save file %s: %s", path, std::strerror(errno));
+        return refuse_save("Cannot save file %s: %s", shown, std::strerror(errno));
     }
     editor.file_identity = written;
     clear_dirty_map(editor.dirty_map);
@@ -276,7 +280,7 @@ void save_prompt() {
     if (!editor.file_loaded) return screen::show_message("Must load a file first");
     static std::array<char, NAME_BYTES + 32> prompt;  // shown again after a repaint
     std::snprintf(prompt.data(), prompt.size(), "Enter save-file, return for %s",
-                  editor.file_name.data());
+                  screen::printable_name(editor.file_name.data()));
     screen::begin_prompt(prompt.data(), 0, false);
     std::int32_t length = 0;
     auto buffer = std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(editor.save_input.data()),

@@ -1,6 +1,7 @@
 // The control sequences, spelled here and nowhere else, and the message field.
 #include "screen/primitives.h"
 
+#include <array>
 #include <cstdarg>
 #include <string>
 
@@ -67,9 +68,21 @@ void show_progress(const char* word) {
     terminal::flush_output();
 }
 
+const char* printable_name(const char* name) {
+    static std::array<char, 256> shown;
+    std::size_t length = 0;
+    for (; name[length] != '\0' && length + 1 < shown.size(); ++length) {
+        auto byte = static_cast<unsigned char>(name[length]);
+        bool control = byte < 32 || (byte >= 127 && byte < 160);
+        shown[length] = control ? '?' : name[length];
+    }
+    shown[length] = '\0';
+    return shown.data();
+}
+
 void show_file_name(const char* name) {
     move_cursor(FILESPEC_ROW, FILESPEC_COL);
-    print("%s               ", name);
+    print("%s               ", printable_name(name));
     home_message();
 }
 

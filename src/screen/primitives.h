@@ -48,6 +48,11 @@ void print_hex_pair(unsigned char byte);
 // Shows a blinking progress word in the message field and flushes it to the terminal
 // before a long operation starts.
 void show_progress(const char* word);
+// `name` as it may be shown: a copy in which every control byte (below 32, 127, and 128 to
+// 159, which some terminals also obey) is a '?', so that a file name can never move the
+// cursor or change the terminal's state. The copy lives until the next call; a name longer
+// than a file name may be is cut.
+const char* printable_name(const char* name);
 // The filespec field: `name` followed by 15 blanks, then the cursor back to the
 // message field.
 void show_file_name(const char* name);

@@ -180,6 +180,35 @@ TEST(Load, NameOnTheCommandLineTooLongIsRefusedNotCut) {
     EXPECT_TRUE(wait_message(ok, "Image loaded, filesize= 1 bytes"));
 }
 
+// A file name is shown with a '?' for each control byte, so that no name can move the
+// cursor or change the terminal's attributes; the file is still opened and saved by its real
+// name.
+TEST(FileNames, ControlBytesInANameAreShownAsQuestionMarks) {
+    TempDir dir;
+    const std::string name = "a\x1b[7mb\x9b";
+    dir.write_file(name, "abc");
+    Session s = start_in(dir, name);
+    ASSERT_TRUE(wait_message(s, "Image loaded, filesize= 3 bytes"));
+    EXPECT_EQ(s.text(17, 14, 8), "a?[7mb? ");
+    EXPECT_FALSE(s.cell(17, 16).reverse);
+    ASSERT_TRUE(hex_edit_here(s, "7a"));
+    s.send("s");
+    ASSERT_TRUE(s.wait_until([&] {
+        return message_text(s) == "Enter save-file, return for a?[7mb?" &&
+               s.cursor() == std::pair{17, 14};
+    }));
+    s.send("\r");
+    ASSERT_TRUE(wait_message(s, "File saved"));
+    EXPECT_EQ(read_file(dir.file(name)), "zbc");
+
+    Session missing = start_in(dir, "x\ay");
+    EXPECT_TRUE(wait_message(missing, "Cannot open file x?y"));
+    for (const Session* session : {&s, &missing}) {
+        EXPECT_FALSE(session->transcript_contains(name));
+        EXPECT_FALSE(session->transcript_contains("x\ay"));
+    }
+}
+
 TEST(Load, RefusalsLeaveImageNamePositionAndEditsAlone) {
     TempDir dir;
     std::string image(500, 'o');
