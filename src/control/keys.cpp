@@ -47,9 +47,16 @@ Key tilde_key(std::string_view parameters) {
 }
 
 // Reads the next byte of a sequence; it is the sequence's last byte until another comes.
+// An ESC belongs to no sequence: it breaks the one under way and is read again as the
+// start of the next key, so that an arrow pressed after an unfinished sequence (Alt-[
+// sends ESC [) stays whole instead of leaving its tail to run as commands.
 int next_in_sequence(KeyRecord& key) {
     int byte = terminal::next_byte();
     key.final_byte = static_cast<std::uint8_t>(byte);
+    if (byte == KEY_ESC) {
+        terminal::push_back(byte);
+        return byte;
+    }
     if (key.length < std::numeric_limits<std::int32_t>::max()) ++key.length;
     return byte;
 }
