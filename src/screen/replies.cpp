@@ -108,4 +108,11 @@ std::size_t filter_replies(ReplyFilter& filter, std::span<const unsigned char> i
     return output.length;
 }
 
+std::size_t release_lone_escape(ReplyFilter& filter, std::span<unsigned char> out) {
+    if (filter.held_length != 1) return 0;
+    filter.held_length = 0;
+    out[0] = ESC;
+    return 1;
+}
+
 }  // namespace fenk::terminal

@@ -31,4 +31,10 @@ struct ReplyFilter {
 std::size_t filter_replies(ReplyFilter& filter, std::span<const unsigned char> input,
                            std::span<unsigned char> out);
 
+// Lets out a lone ESC that the filter holds at the end of what was read (1 byte written
+// to `out`; 0 when it holds anything else). A terminal writes each answer whole, so such
+// an ESC is the ESC key; held, it would act only with the next key, and a terminal that
+// never answers would keep ESC twice from leaving an edit mode.
+std::size_t release_lone_escape(ReplyFilter& filter, std::span<unsigned char> out);
+
 }  // namespace fenk::terminal

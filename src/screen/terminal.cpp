@@ -123,7 +123,9 @@ ssize_t read_input() {
 }
 
 // Refills the input buffer; false at end of input or on a read error. A read that held
-// nothing but a reply, or the start of one, is followed by the next.
+// nothing but a reply, or the start of one, is followed by the next. Unlike start-up's
+// wait for the answers, a key read here never waits for the next read to show that a
+// lone ESC at its end is no answer.
 bool fill_input() {
     if (memory_io) return fill_from_memory();
     for (;;) {
@@ -131,6 +133,7 @@ bool fill_input() {
         input_next = input_end = 0;
         ssize_t got = read_input();
         if (got > 0) {
+            input_end += release_lone_escape(replies, std::span(input_buffer).subspan(input_end));
             if (input_end > 0) return true;
             continue;
         }

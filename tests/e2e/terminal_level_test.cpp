@@ -177,5 +177,19 @@ TEST(TerminalLevel, LateAnswersSplitAmongKeysNeverActAsKeys) {
     EXPECT_TRUE(ends_with(after_final_clear(late), G1_ORDINARY + XTERM_LEVEL_BACK));
 }
 
+// A terminal that never answers leaves the filter waiting for answers for good; an ESC
+// that ends what was read still acts at once, so ESC twice leaves an edit mode without
+// a third key.
+TEST(TerminalLevel, WithoutAnAnswerEscTwiceStillLeavesAnEditMode) {
+    TempDir dir;
+    const std::string path = dir.write_file("f.bin", std::string(600, 'z'));
+    Session s = Session::fenk({path}, unanswered());
+    ASSERT_TRUE(wait_message(s, "Image loaded, filesize= 600 bytes"));
+    s.send("h");
+    ASSERT_TRUE(s.wait_for_text(19, 14, "HEX editing mode.  ESC twice returns to command mode"));
+    s.send("\x1b\x1b");
+    ASSERT_TRUE(wait_message(s, "Returning to command mode"));
+}
+
 }  // namespace
 }  // namespace fenk_test
