@@ -19,6 +19,11 @@ bool is_blank(int byte) {
            byte == '\r';
 }
 
+// The end of an answer line. In line input Return is byte 10; keys typed ahead before a
+// prompt turned to line input (a paste, keys typed during a long search) were read as
+// they came, and their Return is a carriage return.
+bool is_line_end(int byte) { return byte == '\n' || byte == '\r'; }
+
 bool is_parameter(int byte) { return byte >= 0x30 && byte <= 0x3F; }
 bool is_intermediate(int byte) { return byte >= 0x20 && byte <= 0x2F; }
 bool is_final(int byte) { return byte >= 0x40 && byte <= 0x7E; }
@@ -137,7 +142,7 @@ bool ask_to_go_on(const char* question) {
 
 LineRead read_line(std::span<std::uint8_t> buffer, std::int32_t& length) {
     std::size_t count = 0;
-    for (int byte = terminal::next_byte(); byte != '\n'; byte = terminal::next_byte()) {
+    for (int byte = terminal::next_byte(); !is_line_end(byte); byte = terminal::next_byte()) {
         if (count < buffer.size()) buffer[count] = static_cast<std::uint8_t>(byte);
         ++count;
     }
@@ -150,7 +155,7 @@ LineRead read_answer(std::span<std::uint8_t> buffer, std::int32_t& length) {
     std::size_t count = 0;  // bytes of the answer so far, blanks after it included
     std::size_t kept = 0;   // the answer up to its last byte that is not a blank
     bool too_long = false;
-    for (int byte = terminal::next_byte(); byte != '\n' || count == 0;
+    for (int byte = terminal::next_byte(); !is_line_end(byte) || count == 0;
          byte = terminal::next_byte()) {
         if (is_blank(byte) && count == 0) continue;  // before the answer, or a blank line
         if (count < buffer.size()) buffer[count] = static_cast<std::uint8_t>(byte);

@@ -56,9 +56,9 @@ bool ask_to_go_on(const char* question);
 
 enum class LineRead { ok, too_long };
 
-// Reads bytes up to and including the newline. The bytes before the newline go to
-// `buffer`; `length` gets their number. A line longer than `buffer` is consumed whole
-// and refused with `length` unset.
+// Reads bytes up to and including the newline (or a carriage return, the Return of a key
+// typed ahead). The bytes before it go to `buffer`; `length` gets their number. A line
+// longer than `buffer` is consumed whole and refused with `length` unset.
 LineRead read_line(std::span<std::uint8_t> buffer, std::int32_t& length);
 
 // Reads the answer to a prompt: whole lines, each up to and including its newline, until

@@ -146,6 +146,7 @@ TEST(ReadAnswer, WaitsThroughBlankLinesAndTrimsTheAnswer) {
         {"  12345678" + std::string(50, ' ') + "\nX", LineRead::ok, "12345678"},
         {"123456789\nX", LineRead::too_long, ""},
         {"1234567 9 \nX", LineRead::too_long, ""},
+        {"\r 12 \rX", LineRead::ok, "12"},  // a Return typed ahead, before line input
     };
     for (const Case& c : cases) {
         std::array<std::uint8_t, 8> buffer{};
@@ -168,6 +169,11 @@ TEST(ReadLine, KeepsBlanksAndZeroBytesAndRefusesLongLines) {
     EXPECT_EQ(read_line(buffer, length), LineRead::ok);
     EXPECT_EQ(length, 4);
     EXPECT_EQ(std::string(buffer.begin(), buffer.end()), std::string(" a\0b", 4));
+    EXPECT_EQ(terminal::next_byte(), 'X');
+
+    terminal::use_memory("ab\rX");  // a Return typed ahead, before line input
+    EXPECT_EQ(read_line(buffer, length), LineRead::ok);
+    EXPECT_EQ(length, 2);
     EXPECT_EQ(terminal::next_byte(), 'X');
 
     terminal::use_memory("abcde\nY");
