@@ -19,6 +19,11 @@ bool is_blank(int byte) {
            byte == '\r';
 }
 
+// The end of an answer line. In line input Return is byte 10; keys typed ahead before a
+// prompt turned to line input (a paste, keys typed during a long search) were read as
+// they came, and their Return is a carriage return.
+bool is_line_end(int byte) { return byte == '\n' || byte == '\r'; }
+
 bool is_parameter(int byte) { return byte >= 0x30 && byte <= 0x3F; }
 bool is_intermediate(int byte) { return byte >= 0x20 && byte <= 0x2F; }
 bool is_final(int byte) { return byte >= 0x40 && byte <= 0x7E; }
@@ -48,9 +53,16 @@ Key tilde_key(std::string_view parameters) {
 }
 
 // Reads the next byte of a sequence; it is the sequence's last byte until another comes.
+// An ESC belongs to no sequence: it breaks the one under way and is read again as the
+// start of the next key, so that an arrow pressed after an unfinished sequence (Alt-[
+// sends ESC [) stays whole instead of leaving its tail to run as commands.
 int next_in_sequence(KeyRecord& key) {
     int byte = terminal::next_byte();
     key.final_byte = static_cast<std::uint8_t>(byte);
+    if (byte == KEY_ESC) {
+        terminal::push_back(byte);
+        return byte;
+    }
     if (key.length < std::numeric_limits<std::int32_t>::max()) ++key.length;
     return byte;
 }
@@ -139,7 +151,7 @@ bool ask_to_go_on(const char* question) {
 
 LineRead read_line(std::span<std::uint8_t> buffer, std::int32_t& length) {
     std::size_t count = 0;
-    for (int byte = terminal::next_byte(); byte != '\n'; byte = terminal::next_byte()) {
+    for (int byte = terminal::next_byte(); !is_line_end(byte); byte = terminal::next_byte()) {
         if (count < buffer.size()) buffer[count] = static_cast<std::uint8_t>(byte);
         ++count;
     }
@@ -152,7 +164,7 @@ LineRead read_answer(std::span<std::uint8_t> buffer, std::int32_t& length) {
     std::size_t count = 0;  // bytes of the answer so far, blanks after it included
     std::size_t kept = 0;   // the answer up to its last byte that is not a blank
     bool too_long = false;
-    for (int byte = terminal::next_byte(); byte != '\n' || count == 0;
+    for (int byte = terminal::next_byte(); !is_line_end(byte) || count == 0;
          byte = terminal::next_byte()) {
         if (is_blank(byte) && count == 0) continue;  // before the answer, or a blank line
         if (count < buffer.size()) buffer[count] = static_cast<std::uint8_t>(byte);

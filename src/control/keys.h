@@ -36,15 +36,17 @@ struct KeyRecord {
     std::uint8_t second = 0;      // after ESC: the byte that followed ([ or O in a sequence)
     std::uint8_t final_byte = 0;  // the last byte of a sequence (for a malformed one, the
                                   // byte that broke it); 0 otherwise
-    std::int32_t length = 1;      // bytes the key took; the byte after a lone ESC not counted
+    std::int32_t length = 1;      // bytes the key took; the byte after a lone ESC and an
+                                  // ESC that broke a sequence not counted
 };
 
 // Reads one key: a byte; ESC [ with any parameter bytes (0x30-0x3F), intermediate bytes
 // (0x20-0x2F) and one final byte (0x40-0x7E); ESC [ [ and one byte (the Linux console's
 // F1 to F5); ESC O and one byte; or ESC and another byte,
 // which is pushed back and read again as the next key. A byte outside those ranges after
-// ESC [ ends the sequence and is taken with it. There is no time-out: ESC waits for the
-// byte after it however long that takes. Ends with set_normal.
+// ESC [ ends the sequence and is taken with it, except ESC, which ends it and is read
+// again as the start of the next key (so also after ESC O). There is no time-out: ESC
+// waits for the byte after it however long that takes. Ends with set_normal.
 void read_key(KeyRecord& key);
 // Reads one byte (0..255), then set_normal.
 int read_byte();
@@ -56,9 +58,9 @@ bool ask_to_go_on(const char* question);
 
 enum class LineRead { ok, too_long };
 
-// Reads bytes up to and including the newline. The bytes before the newline go to
-// `buffer`; `length` gets their number. A line longer than `buffer` is consumed whole
-// and refused with `length` unset.
+// Reads bytes up to and including the newline (or a carriage return, the Return of a key
+// typed ahead). The bytes before it go to `buffer`; `length` gets their number. A line
+// longer than `buffer` is consumed whole and refused with `length` unset.
 LineRead read_line(std::span<std::uint8_t> buffer, std::int32_t& length);
 
 // Reads the answer to a prompt: whole lines, each up to and including its newline, until

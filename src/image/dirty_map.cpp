@@ -66,9 +66,10 @@ void clear_dirty_map(DirtyMap& map) {
 
 bool next_dirty_run(const DirtyMap& map, std::int32_t image_size, std::int32_t from,
                     DirtyRun& run) {
-    // A run that ended with a short last region leaves `from` inside it: round up.
-    std::int32_t first =
-        find_region(map, (from + DIRTY_REGION_BYTES - 1) / DIRTY_REGION_BYTES, true);
+    // A run that ended with a short last region leaves `from` inside it: round up,
+    // without adding to `from`, which may lie less than a region below 2^31.
+    std::int32_t region = from / DIRTY_REGION_BYTES + (from % DIRTY_REGION_BYTES != 0);
+    std::int32_t first = find_region(map, region, true);
     if (first == map.regions) return false;
     std::int32_t end = find_region(map, first, false);
     run.first = first * DIRTY_REGION_BYTES;

@@ -4,7 +4,6 @@
 // has the form of the level control itself, 6n followed by optional ;n, then " p.
 #include "screen/replies.h"
 
-#include <algorithm>
 #include <string_view>
 
 namespace fenk::terminal {
@@ -109,13 +108,11 @@ std::size_t filter_replies(ReplyFilter& filter, std::span<const unsigned char> i
     return output.length;
 }
 
-bool holds_lone_escape(const ReplyFilter& filter) { return filter.held_length == 1; }
-
-std::size_t release_held(ReplyFilter& filter, std::span<unsigned char> out) {
-    const std::size_t length = filter.held_length;
-    std::copy_n(filter.held.begin(), length, out.begin());
+std::size_t release_lone_escape(ReplyFilter& filter, std::span<unsigned char> out) {
+    if (filter.held_length != 1) return 0;
     filter.held_length = 0;
-    return length;
+    out[0] = ESC;
+    return 1;
 }
 
 }  // namespace fenk::terminal

@@ -31,12 +31,10 @@ struct ReplyFilter {
 std::size_t filter_replies(ReplyFilter& filter, std::span<const unsigned char> input,
                            std::span<unsigned char> out);
 
-// True when all the filter holds back is one ESC: the start of a reply, or a key that
-// only the time till the next byte tells apart from one.
-bool holds_lone_escape(const ReplyFilter& filter);
-
-// Gives up the held bytes as keys: writes them to `out`, which must have room for
-// REPLY_MAX bytes, and returns their number.
-std::size_t release_held(ReplyFilter& filter, std::span<unsigned char> out);
+// Lets out a lone ESC that the filter holds at the end of what was read (1 byte written
+// to `out`; 0 when it holds anything else). A terminal writes each answer whole, so such
+// an ESC is the ESC key; held, it would act only with the next key, and a terminal that
+// never answers would keep ESC twice from leaving an edit mode.
+std::size_t release_lone_escape(ReplyFilter& filter, std::span<unsigned char> out);
 
 }  // namespace fenk::terminal

@@ -84,10 +84,8 @@ void write_buffer() {
 
 // Waits until standard input is readable, serving the held signals whenever one came: a
 // terminating signal ends the program through its hook; a continue or window-size signal
-// runs the repaint. Pending output is flushed before every wait. With `bounded`, gives up
-// after REPLY_WAIT without input and returns false.
-bool wait_for_input(bool bounded) {
-    const timespec bound{0, std::chrono::nanoseconds(REPLY_WAIT).count()};
+// runs the repaint. Pending output is flushed before every wait.
+void wait_for_input() {
     for (;;) {
         if (ending_signal && ending_signal_hook) ending_signal_hook(ending_signal);
         if (repaint_pending) {
@@ -96,10 +94,9 @@ bool wait_for_input(bool bounded) {
         }
         flush_output();
         pollfd request{STDIN_FILENO, POLLIN, 0};
-        int ready = ::ppoll(&request, 1, bounded ? &bound : nullptr, &wait_mask);
-        if (ready > 0) return true;
-        if (ready == 0) return false;
-        if (errno != EINTR) return true;  // the read will report the failure
+        int ready = ::ppoll(&request, 1, nullptr, &wait_mask);
+        if (ready > 0) return;
+        if (ready < 0 && errno != EINTR) return;  // the read will report the failure
     }
 }
 
@@ -126,22 +123,17 @@ ssize_t read_input() {
 }
 
 // Refills the input buffer; false at end of input or on a read error. A read that held
-// nothing but a reply, or the start of one, is followed by the next.
+// nothing but a reply, or the start of one, is followed by the next. Unlike start-up's
+// wait for the answers, a key read here never waits for the next read to show that a
+// lone ESC at its end is no answer.
 bool fill_input() {
     if (memory_io) return fill_from_memory();
     for (;;) {
-        // While the answers are outstanding an ESC at the end of what was typed is held
-        // back as the possible start of one. A terminal writes an answer in one piece, so
-        // an ESC that nothing follows for a while is a key (the second of ESC ESC, say),
-        // and goes on to be read: a terminal that never answers still leaves edit modes.
-        if (!wait_for_input(holds_lone_escape(replies))) {
-            input_next = 0;
-            input_end = release_held(replies, input_buffer);
-            return true;
-        }
+        wait_for_input();
         input_next = input_end = 0;
         ssize_t got = read_input();
         if (got > 0) {
+            input_end += release_lone_escape(replies, std::span(input_buffer).subspan(input_end));
             if (input_end > 0) return true;
             continue;
         }

@@ -95,7 +95,7 @@ TEST(CommandLoop, QuitKeysEndTheProgramAtOnceWithoutEdits) {
 TEST(CommandLoop, EscapeSequencesThatNameNoKeyAreDroppedWhole) {
     const std::string dropped[] = {"\x1b[Z",    "\x1b[2~",   "\x1b[15~",   "\x1b[24~",
                                    "\x1b[1;5A", "\x1b[1;2H", "\x1bOP",     "\x1bOx",
-                                   "\x1bO\x1b", "\x1b[2 q",  "\x1b[?1;2c", "\x1b[1\x01",
+                                   "\x1bO\x7f", "\x1b[2 q",  "\x1b[?1;2c", "\x1b[1\x01",
                                    "\x1b[\x80", "\x1b[1 2"};  // the last three malformed: ended by
                                                               // the bad byte
     TempDir dir;
@@ -141,6 +141,24 @@ TEST(CommandLoop, NoSequenceStartsAModeOrChangesAByte) {
     ASSERT_TRUE(s.wait_exit_status(0));
     EXPECT_FALSE(s.transcript_contains("editing mode", mark));
     EXPECT_FALSE(s.transcript_contains("No search to continue", mark));
+    EXPECT_EQ(read_file(dir.file("f.bin")), bytes);
+}
+
+// An ESC ends an unfinished sequence (Alt-[ and Alt-O send ESC [ and ESC O) and starts
+// the next key, so an arrow pressed after one stays whole: none of its bytes runs as a
+// command, and nothing enters an edit mode.
+TEST(CommandLoop, AnEscInsideASequenceStartsTheNextKey) {
+    TempDir dir;
+    const std::string bytes = "abcdefghij";
+    Session s = start_editor(dir, bytes);
+    const std::size_t mark = s.transcript_size();
+    s.send("\x1b[\x1b[A\x1bO\x1b[A\x1b[1;\x1bOH\x1b[\x1b\x1b[Dx");
+    ASSERT_TRUE(wait_message(s, "Not a valid command"));
+    s.send("q");
+    ASSERT_TRUE(s.wait_exit_status(0));
+    EXPECT_TRUE(s.transcript_contains("Already at begining of data", mark));
+    EXPECT_TRUE(s.transcript_contains("At begining of data", mark));
+    EXPECT_FALSE(s.transcript_contains("editing mode", mark));
     EXPECT_EQ(read_file(dir.file("f.bin")), bytes);
 }
 

@@ -318,6 +318,22 @@ TEST(Save, ReturnAloneWritesTheImageBackByteForByte) {
     EXPECT_TRUE(s.wait_exit_status(0));
 }
 
+// Keys typed ahead (a paste, or keys typed during a long search) are read before a prompt
+// turns to line input, so their Return comes as a carriage return: it ends the answer as
+// a Return typed at the prompt does. Taken into the answer, it left the prompt waiting,
+// and the next Return saved the image under the name "\r" with "File saved".
+TEST(Save, AReturnTypedAheadEndsTheAnswer) {
+    TempDir dir;
+    Session s = start_loaded(dir, "abcdef");
+    type_over(s, "ZY");
+    s.send("s\r");
+    ASSERT_TRUE(wait_message(s, "File saved"));
+    EXPECT_EQ(read_file(dir.file("f.bin")), "ZYcdef");
+    s.send("j4\r");
+    ASSERT_TRUE(wait_message(s, "At sector of requested byte"));
+    EXPECT_EQ(s.text(16, 53, 11), "Offset: 4/6");
+}
+
 TEST(Save, WholeLineIsTheNameAndBecomesTheFileName) {
     TempDir dir;
     mode_t old_mask = ::umask(0);  // the editor sets its own mask

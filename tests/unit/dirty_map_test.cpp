@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "image/state.h"
+
 namespace fenk {
 namespace {
 
@@ -56,6 +58,13 @@ TEST(DirtyMap, EditsBecomeRunsOfWholeRegionsCutAtTheImageEnd) {
          4,
          false},
         {"every region, one run", 40 * R + 1, every(1, 41), {{0, 40 * R + 1}}, 41, false},
+        // The run ends less than a region before 2^31: the next search starts there.
+        {"last region of the largest image",
+         MAX_IMAGE_SIZE,
+         {MAX_IMAGE_SIZE - 1},
+         {{MAX_IMAGE_SIZE / R * R, MAX_IMAGE_SIZE}},
+         1,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

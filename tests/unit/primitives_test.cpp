@@ -71,13 +71,14 @@ TEST(ReadKey, ReadsWholeSequencesAndNamesTheKeysTheLoopsActOn) {
         {"\x1b[15~x", Key::other, '[', '~', 5, 'x'},   // F5
         {"\x1b[2~x", Key::other, '[', '~', 4, 'x'},    // Insert
         {"\x1b[5;2~x", Key::other, '[', '~', 6, 'x'},
-        {"\x1bOPx", Key::other, 'O', 'P', 3, 'x'},  // F1
-        {"\x1bO\x1bx", Key::other, 'O', 27, 3, 'x'},
-        {"\x1b[2 qx", Key::other, '[', 'q', 5, 'x'},    // an intermediate byte
-        {"\x1b[Zx", Key::other, '[', 'Z', 3, 'x'},      // back-tab
-        {"\x1b[1\x01x", Key::other, '[', 1, 4, 'x'},    // malformed: the bad byte is taken
-        {"\x1b[ 5~", Key::other, '[', '5', 4, '~'},     // a parameter after an intermediate
-        {"\x1b[\x1b[Ax", Key::other, '[', 27, 3, '['},  // ESC inside a sequence breaks it
+        {"\x1bOPx", Key::other, 'O', 'P', 3, 'x'},       // F1
+        {"\x1bO\x1bx", Key::other, 'O', 27, 2, 27},      // the ESC starts the next key
+        {"\x1b[2 qx", Key::other, '[', 'q', 5, 'x'},     // an intermediate byte
+        {"\x1b[Zx", Key::other, '[', 'Z', 3, 'x'},       // back-tab
+        {"\x1b[1\x01x", Key::other, '[', 1, 4, 'x'},     // malformed: the bad byte is taken
+        {"\x1b[ 5~", Key::other, '[', '5', 4, '~'},      // a parameter after an intermediate
+        {"\x1b[\x1b[Ax", Key::other, '[', 27, 2, 27},    // ESC inside a sequence breaks it
+        {"\x1b[1;\x1bOAx", Key::other, '[', 27, 4, 27},  // and starts the next key
         {"\x1b[\xc1x", Key::other, '[', 0xc1, 3, 'x'},
         {"\x1bqx", Key::escape, 'q', 0, 1, 'q'},   // the q is read again as the next key
         {"\x1b\x1bx", Key::escape, 27, 0, 1, 27},  // ESC ESC: the second ESC starts a new key
@@ -145,6 +146,7 @@ TEST(ReadAnswer, WaitsThroughBlankLinesAndTrimsTheAnswer) {
         {"  12345678" + std::string(50, ' ') + "\nX", LineRead::ok, "12345678"},
         {"123456789\nX", LineRead::too_long, ""},
         {"1234567 9 \nX", LineRead::too_long, ""},
+        {"\r 12 \rX", LineRead::ok, "12"},  // a Return typed ahead, before line input
     };
     for (const Case& c : cases) {
         std::array<std::uint8_t, 8> buffer{};
@@ -167,6 +169,11 @@ TEST(ReadLine, KeepsBlanksAndZeroBytesAndRefusesLongLines) {
     EXPECT_EQ(read_line(buffer, length), LineRead::ok);
     EXPECT_EQ(length, 4);
     EXPECT_EQ(std::string(buffer.begin(), buffer.end()), std::string(" a\0b", 4));
+    EXPECT_EQ(terminal::next_byte(), 'X');
+
+    terminal::use_memory("ab\rX");  // a Return typed ahead, before line input
+    EXPECT_EQ(read_line(buffer, length), LineRead::ok);
+    EXPECT_EQ(length, 2);
     EXPECT_EQ(terminal::next_byte(), 'X');
 
     terminal::use_memory("abcde\nY");

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,25 @@ TEST(Replies, HoldOnlyWhatMayStillBeAnAnswer) {
     EXPECT_EQ(std::string(filter.level.data()), "64;1");
     filter.outstanding = false;  // answers no longer expected: ESC is not held
     EXPECT_EQ(feed("\x1b"), "\x1b");
+}
+
+// After a read, a lone held ESC is let out (it is the ESC key); the start of an answer
+// that is longer stays held.
+TEST(Replies, ALoneEscHeldAtTheEndOfAReadIsLetOut) {
+    ReplyFilter filter;
+    filter.outstanding = true;
+    std::array<unsigned char, 8 + REPLY_MAX> out{};
+    auto feed = [&](std::string_view bytes) {
+        std::span<const unsigned char> in(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                          bytes.size());
+        std::size_t n = filter_replies(filter, in, out);
+        n += release_lone_escape(filter, std::span(out).subspan(n));
+        return std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(n));
+    };
+    EXPECT_EQ(feed("\x1b\x1b"), "\x1b\x1b");
+    EXPECT_EQ(feed("\x1b["), "");
+    EXPECT_EQ(feed("?64;1c"), "");
+    EXPECT_FALSE(filter.outstanding);
 }
 
 }  // namespace
