@@ -20,8 +20,13 @@ import fcntl
 import time
 
 
+# What xterm answers to the start-up queries (the conformance level, then the device
+# attributes): a terminal answers at once, so start-up does not wait out its bound.
+TERMINAL_ANSWERS = b'\x1bP1$r64;1"p\x1b\\' + b"\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c"
+
+
 class Editor:
-    """fenk on a 24x80 pseudo-terminal; output is kept as raw bytes."""
+    """fenk on a 24x80 pseudo-terminal that answers its queries; output is kept as raw bytes."""
 
     def __init__(self, binary, args, cwd):
         pid, fd = pty.fork()
@@ -31,6 +36,7 @@ class Editor:
             os.execv(binary, [binary] + args)
         fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
         self.pid, self.fd, self.out = pid, fd, bytearray()
+        self.answered = False
 
     def wait_for(self, needle, start=0, timeout=120.0):
         deadline = time.monotonic() + timeout
@@ -41,6 +47,9 @@ class Editor:
             ready, _, _ = select.select([self.fd], [], [], left)
             if ready:
                 self.out += os.read(self.fd, 1 << 20)
+            if not self.answered and b"\x1b[c" in self.out:
+                self.send(TERMINAL_ANSWERS)
+                self.answered = True
         return time.monotonic()
 
     def send(self, data):
