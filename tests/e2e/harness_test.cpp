@@ -261,6 +261,8 @@ unsigned long long signal_set_shown(const Session& s, int row, const std::string
     return set;
 }
 
+// The runner ignores and blocks signals here on purpose, as a careless parent would: the
+// harness must pass none of that on to the program it starts.
 TEST(HarnessOptions, ChildGetsEverySignalAtItsDefaultActionAndUnblocked) {
     const auto previous_pipe = ::signal(SIGPIPE, SIG_IGN);
     const auto previous_xfsz = ::signal(SIGXFSZ, SIG_IGN);
